@@ -1,0 +1,192 @@
+// Capture and recording: accepting captured paths on the main thread, the pending
+// slots that hold them for LogDelay, and the recorder thread that files them.
+#include <windows.h>
+
+#include "capture.h"
+
+#include "../hooklib/pathtest.h"
+#include "history.h"
+#include "peers.h"
+#include "protocol.h"
+#include "settings.h"
+#include "trailkeep.h"
+
+PathSlot gCapturedPath;
+PendingSlot gPending[kPendingSlots];
+int gNextPending;
+
+static HANDLE gRecorderReady;        // set once the recorder thread owns a message queue
+static volatile LONG gRecorderStop;  // set under the history lock at shut-down
+
+int IsRegisteredFolder(const char* path)
+{
+    return IsRegisteredIn(gRegistered, path);
+}
+
+int GetDriveClass(const char* path)
+{
+    // The root of a drive-form path is its first three characters ("C:\").
+    char root[4];
+    int i = 0;
+    for (; i < 3 && path[i] != '\0'; ++i)
+        root[i] = path[i];
+    root[i] = '\0';
+    return DriveClassFromType(GetDriveTypeA(root));
+}
+
+static int WindowExists(HWND wnd)
+{
+    WINDOWINFO info;
+    info.cbSize = sizeof info;
+    return wnd != nullptr && GetWindowInfo(wnd, &info);
+}
+
+// Reader side of the title handoff: takes the path out of the main window's title
+// and puts the title back. Returns 0 when the title holds no handed-over path (the
+// reset title after two quick handoffs, or a text some other program set): that text
+// must never reach the history, and the captured-path buffer keeps what it had.
+static int TakeHandoffTitle(void)
+{
+    char title[kPathSize];
+    WaitForSingleObject(gHandoffMutex, INFINITE);
+    title[0] = '\0';
+    GetWindowTextA(gMainWnd, title, kPathSize);
+    const int isPath = IsPathText(title);
+    if (isPath) {
+        EnterCriticalSection(&gHistoryLock);
+        CopyPath(gCapturedPath, title);
+        LeaveCriticalSection(&gHistoryLock);
+    }
+    SetWindowTextA(gMainWnd, TK_MAIN_TITLE);
+    ReleaseMutex(gHandoffMutex);
+    return isPath;
+}
+
+// A rejected capture: an audible hint for whoever debugs the filters.
+static void Reject(void)
+{
+    if (DebugBeep != 0)
+        MessageBeep(MB_ICONEXCLAMATION);
+}
+
+static void ParkCapturedPath(HWND wnd)
+{
+    unsigned cancelled = 0;
+    const int slot = ParkPending(gPending, &gNextPending, wnd, gCapturedPath,
+                                 ScaleSaturated(LogDelay, 1000), &cancelled);
+    for (int i = 0; i < kPendingSlots; ++i) {
+        if (cancelled & (1u << i))
+            KillTimer(gMainWnd, TIMER_PENDING_BASE + i);
+    }
+    SetTimer(gMainWnd, TIMER_PENDING_BASE + slot, 200, nullptr);
+}
+
+void OnCaptured(WPARAM wParam, LPARAM lParam)
+{
+    // Until start-up has finished there is no recorder and the lock may not exist yet
+    // (a start-up failure box runs a modal loop): such early captures are dropped.
+    if (gStartStage != kStartComplete || gBusy)
+        return;
+    HWND wnd = reinterpret_cast<HWND>(lParam);
+    if (!WindowExists(wnd) || !WindowExists(GetAncestor(wnd, GA_ROOT)))
+        return;
+    if (wParam == TK_HANDOFF_TAG && !TakeHandoffTitle())
+        return;
+
+    // Capture filters. Only the main thread writes the captured path, so it reads it
+    // here without the lock.
+    if (LogTourokuData == 0 && IsRegisteredFolder(gCapturedPath))
+        return;
+    if (LogRemovable == 0 && GetDriveClass(gCapturedPath) >= kDriveRemovable) {
+        Reject();
+        return;
+    }
+    if (LogNetwork == 0 &&
+        (GetDriveClass(gCapturedPath) == kDriveRemote || IsUncPath(gCapturedPath))) {
+        Reject();
+        return;
+    }
+
+    if (LogDelay == 0)
+        PostThreadMessageA(gRecorderThreadId, WM_TK_CAPTURED, 0, 0);
+    else
+        ParkCapturedPath(wnd);
+}
+
+void OnPendingTick(int slot)
+{
+    if (slot < 0 || slot >= kPendingSlots)
+        return;
+    PendingSlot* pending = &gPending[slot];
+    if (!TickPending(pending, gBusy))
+        return;
+    KillTimer(gMainWnd, TIMER_PENDING_BASE + slot);
+    HWND wnd = static_cast<HWND>(pending->window);
+    if (WindowExists(wnd)) {
+        char text[kPathSize];
+        ReadWindowText(wnd, text);
+        if (SamePath(text, pending->path)) {
+            EnterCriticalSection(&gHistoryLock);
+            CopyPath(gCapturedPath, pending->path);
+            LeaveCriticalSection(&gHistoryLock);
+            PostThreadMessageA(gRecorderThreadId, WM_TK_CAPTURED, 0, 0);
+        }
+    }
+    ClearPending(pending);
+}
+
+// The recorder thread: records the captured path at the front of the history and
+// saves the history, all under the history lock.
+static DWORD WINAPI RecorderThreadProc(LPVOID)
+{
+    MSG msg;
+    // Any message call gives the thread its queue; only then may paths be posted.
+    PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE);
+    SetEvent(gRecorderReady);
+    for (;;) {
+        const BOOL got = GetMessageA(&msg, nullptr, 0, 0);
+        if (gRecorderStop)
+            break;
+        if (got <= 0 || msg.message != WM_TK_CAPTURED)
+            continue;
+        EnterCriticalSection(&gHistoryLock);
+        if (gRecorderStop) {
+            LeaveCriticalSection(&gHistoryLock);
+            break;
+        }
+        RecordPath(gHistory, MaxLogData, gCapturedPath);
+        SaveHistory();
+        if (DebugBeep != 0)
+            MessageBeep(0xFFFFFFFF);
+        LeaveCriticalSection(&gHistoryLock);
+    }
+    return 0;
+}
+
+void StartRecorder(void)
+{
+    gRecorderStop = 0;
+    gRecorderReady = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    gRecorderThread = CreateThread(nullptr, 0, RecorderThreadProc, gMainWnd, 0,
+                                   &gRecorderThreadId);
+    if (gRecorderThread != nullptr && gRecorderReady != nullptr)
+        WaitForSingleObject(gRecorderReady, INFINITE);
+    if (gRecorderReady != nullptr)
+        CloseHandle(gRecorderReady);
+    gRecorderReady = nullptr;
+}
+
+void StopRecorder(void)
+{
+    if (gRecorderThread == nullptr)
+        return;
+    // Set under the lock: a recording under way finishes first, and one that has not
+    // begun sees the flag once it holds the lock, so nothing records after this.
+    EnterCriticalSection(&gHistoryLock);
+    gRecorderStop = 1;
+    LeaveCriticalSection(&gHistoryLock);
+    PostThreadMessageA(gRecorderThreadId, WM_NULL, 0, 0);
+    WaitForSingleObject(gRecorderThread, INFINITE);
+    CloseHandle(gRecorderThread);
+    gRecorderThread = nullptr;
+}

@@ -1,0 +1,111 @@
+// Start-up and shut-down of the main window, and the periodic vanished-folder purge.
+#include <windows.h>
+
+#include "capture.h"
+#include "history.h"
+#include "maintenance.h"
+#include "protocol.h"
+#include "settings.h"
+#include "trailkeep.h"
+#include "../hooklib/trailhook.h"
+
+static void ShowStartupError(const char* text)
+{
+    MessageBoxA(gMainWnd, text, "Trailkeep.exe", MB_OK);
+}
+
+static int PurgeTimerWanted(void)
+{
+    return DeletedFolder != 0 && DeletedFolderTime != 0;
+}
+
+void StartPurgeTimer(void)
+{
+    gPurgeCountdown = ScaleSaturated(DeletedFolderTime, 60000);
+    SetTimer(gMainWnd, TIMER_PURGE, 1000, nullptr);
+}
+
+LRESULT OnCreate(HWND wnd)
+{
+    gMainWnd = wnd;
+    gHookInstalled = sethook();
+    if (gHookInstalled == 0) {
+        ShowStartupError("DLL Load Error");
+        SendMessageA(wnd, WM_CLOSE, 0, 0);
+        return 0;
+    }
+    gStartStage = kStartHooked;
+
+    InitializeCriticalSection(&gHistoryLock);
+    LoadSettings();
+    gStartStage = kStartLoaded;
+
+    gHandoffMutex = OpenMutexA(MUTEX_ALL_ACCESS, TRUE, TK_HANDOFF_MUTEX);
+    if (gHandoffMutex == nullptr) {
+        char text[64];
+        wsprintfA(text, "Mutex Error : Code=%d", static_cast<int>(GetLastError()));
+        ShowStartupError(text);
+        SendMessageA(wnd, WM_CLOSE, 0, 0);
+        return 0;
+    }
+
+    AddTrayIcon();
+    StartRecorder();
+
+    // Filter purges, the vanished-folder purge and the cap. Nothing is saved here:
+    // the file keeps the old entries until the next history save.
+    RunHistoryMaintenance();
+    if (PurgeTimerWanted())
+        StartPurgeTimer();
+
+    gStartStage = kStartComplete;
+    return 0;
+}
+
+LRESULT OnClose(HWND wnd)
+{
+    if (PurgeTimerWanted())
+        KillTimer(wnd, TIMER_PURGE);
+    for (int i = 0; i < kPendingSlots; ++i)
+        KillTimer(wnd, TIMER_PENDING_BASE + i);
+
+    if (gStartStage >= kStartLoaded) {
+        DeleteTrayIcon();
+        // The recorder ends before the lock goes; a recording under way is finished.
+        StopRecorder();
+        if (gHandoffMutex != nullptr)
+            CloseHandle(gHandoffMutex);
+        gHandoffMutex = nullptr;
+        // A start-up that failed half-way never became resident: its settings and
+        // lists are not the user's, so the file is left as it was.
+        if (gStartStage == kStartComplete) {
+            EnterCriticalSection(&gHistoryLock);
+            SaveSettings();
+            SaveHistory();
+            LeaveCriticalSection(&gHistoryLock);
+        }
+        DeleteCriticalSection(&gHistoryLock);
+    }
+    gStartStage = kStartNone;
+
+    if (gHookInstalled == 1)
+        freehook();
+    gHookInstalled = 0;
+    DestroyWindow(wnd);
+    return 0;
+}
+
+void OnPurgeTick(void)
+{
+    if (gStartStage != kStartComplete)
+        return;
+    if (gBusy == 0)
+        gPurgeCountdown -= 1000;
+    if (gPurgeCountdown > 0)
+        return;
+    KillTimer(gMainWnd, TIMER_PURGE);
+    EnterCriticalSection(&gHistoryLock);
+    PurgeVanished();
+    LeaveCriticalSection(&gHistoryLock);
+    StartPurgeTimer();
+}

@@ -1,0 +1,84 @@
+// The hidden main window: its class, the window, and the dispatch of the protocol.
+#include <windows.h>
+
+#include "capture.h"
+#include "protocol.h"
+#include "trailkeep.h"
+#include "../menus/menus.h"
+
+HINSTANCE gInstance;
+DWORD gMainThreadId;
+HWND gMainWnd;
+int gBusy;
+int gPurgeCountdown;
+int gHookInstalled;
+int gStartStage;
+HANDLE gHandoffMutex;
+HANDLE gRecorderThread;
+DWORD gRecorderThreadId;
+CRITICAL_SECTION gHistoryLock;
+
+ATOM RegisterMainClass(void)
+{
+    WNDCLASSA wc;
+    ZeroMemory(&wc, sizeof wc);
+    wc.style = CS_HREDRAW | CS_VREDRAW;
+    wc.lpfnWndProc = MainWndProc;
+    wc.hInstance = gInstance;
+    wc.hIcon = LoadIconA(gInstance, MAKEINTRESOURCEA(400));
+    wc.hCursor = LoadCursorA(nullptr, IDC_ARROW);
+    wc.hbrBackground = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
+    wc.lpszClassName = TK_MAIN_CLASS;
+    return RegisterClassA(&wc);
+}
+
+HWND CreateMainWindow(void)
+{
+    HWND wnd = CreateWindowExA(0, TK_MAIN_CLASS, TK_MAIN_TITLE, WS_OVERLAPPEDWINDOW, 100, 100,
+                               200, 100, nullptr, nullptr, gInstance, nullptr);
+    if (wnd != nullptr) {
+        ShowWindow(wnd, SW_HIDE);
+        UpdateWindow(wnd);
+    }
+    return wnd;
+}
+
+static LRESULT OnCommand(WPARAM wParam)
+{
+    const WORD id = LOWORD(wParam);
+    switch (id) {
+    case CMD_OPEN_FOLDER: OnOpenFolderCommand(); break;
+    case CMD_SETTINGS: break;  // the settings dialog
+    case CMD_EXIT: SendMessageA(gMainWnd, WM_CLOSE, 0, 0); break;
+    default: OnFolderCommand(id); break;
+    }
+    return 0;
+}
+
+static LRESULT OnTimer(WPARAM id)
+{
+    if (id == TIMER_PURGE)
+        OnPurgeTick();
+    else if (id != TIMER_TASKBAR_HOVER)
+        OnPendingTick(static_cast<int>(id) - TIMER_PENDING_BASE);
+    return 0;
+}
+
+LRESULT CALLBACK MainWndProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam)
+{
+    switch (msg) {
+    case WM_CREATE: return OnCreate(wnd);
+    case WM_DESTROY: PostQuitMessage(0); return 0;
+    case WM_CLOSE: return OnClose(wnd);
+    case WM_COMMAND: return OnCommand(wParam);
+    case WM_TIMER: return OnTimer(wParam);
+    case WM_ENTERMENULOOP: OnEnterMenuLoop(); return 0;
+    case WM_EXITMENULOOP: OnExitMenuLoop(); return 0;
+    case WM_TK_CAPTURED:
+        OnCaptured(wParam, lParam);
+        return DefWindowProcA(wnd, msg, wParam, lParam);
+    case WM_TK_TRAY: OnTrayNotify(wParam, lParam); return 0;
+    case WM_TK_DRAGHOVER: return 0;
+    }
+    return DefWindowProcA(wnd, msg, wParam, lParam);
+}

@@ -1,0 +1,8 @@
+// Reading the windows of other programs (Explorer's windows and their address fields).
+#pragma once
+#include <windows.h>
+
+// The text of a window into a buffer of 256 bytes (at most 255 characters). The window
+// may belong to another process; one that does not answer in time (hung, or gone
+// mid-call) reads as the empty text instead of stalling Trailkeep's main thread.
+void ReadWindowText(HWND wnd, char* text);

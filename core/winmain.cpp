@@ -1,0 +1,25 @@
+// Trailkeep's entry: one instance per desktop, a hidden main window, a message loop.
+#include <windows.h>
+
+#include "protocol.h"
+#include "trailkeep.h"
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR, int)
+{
+    if (FindWindowA(TK_MAIN_CLASS, TK_MAIN_TITLE) != nullptr)
+        return 0;
+    gInstance = instance;
+    gMainThreadId = GetCurrentThreadId();
+    if (previous == nullptr && RegisterMainClass() == 0)
+        return 0;
+    gMainWnd = CreateMainWindow();
+    if (gMainWnd == nullptr)
+        return 0;
+    MSG msg;
+    msg.wParam = 0;
+    while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
+        TranslateMessage(&msg);
+        DispatchMessageA(&msg);
+    }
+    return static_cast<int>(msg.wParam);
+}

@@ -1,0 +1,117 @@
+// Trailhook: the system-wide address-bar hook. Windows maps this library into every GUI
+// process of the desktop, so it carries no C runtime, allocates nothing, and does the
+// cheap tests first: the hook is called for every sent message of every thread.
+#include <windows.h>
+
+#define TRAILHOOK_BUILD
+#include "trailhook.h"
+
+#include "pathtest.h"
+#include "../core/protocol.h"
+
+// Per-process state: each process that maps the library has its own copy.
+static HINSTANCE gModule;  // this library, for SetWindowsHookExA
+static HWND gMainWnd;      // Trailkeep's main window, once found in this process
+static HHOOK gHook;        // the installed hook (in Trailkeep's process only)
+static HANDLE gMutex;      // the handoff mutex as created by sethook
+
+enum { kClassSize = 20, kTextSize = 256 };
+
+static int SameText(const char* a, const char* b)
+{
+    for (; *a == *b; ++a, ++b) {
+        if (*a == '\0')
+            return 1;
+    }
+    return 0;
+}
+
+static HWND FindMainWindow(void)
+{
+    return FindWindowA(TK_MAIN_CLASS, TK_MAIN_TITLE);
+}
+
+// Hands a path over through the main window's title; the main window reads it back on
+// WM_TK_CAPTURED. The text is that of a WM_SETTEXT about to reach `edit`.
+static void HandOver(HWND edit, const char* text)
+{
+    char cls[kClassSize];
+    if (GetClassNameA(edit, cls, kClassSize) == 0 || !SameText(cls, "Edit"))
+        return;
+    HWND root = GetAncestor(edit, GA_ROOT);
+    if (GetClassNameA(root, cls, kClassSize) == 0 ||
+        !(SameText(cls, "ExploreWClass") || SameText(cls, "CabinetWClass")))
+        return;
+    if (GetForegroundWindow() != root || text == nullptr)
+        return;
+
+    // A text that does not fit a path slot is no folder Trailkeep could reopen:
+    // it is ignored rather than cut into the name of some other folder.
+    char path[kTextSize];
+    int n = 0;
+    for (; n < kTextSize && text[n] != '\0'; ++n)
+        path[n] = text[n];
+    if (n == kTextSize)
+        return;
+    path[n] = '\0';
+    if (!IsPathText(path))
+        return;
+
+    // A handle found by an earlier Trailkeep of this session goes stale when it exits,
+    // while this library may stay mapped; look the window up again then.
+    if (gMainWnd == nullptr || !IsWindow(gMainWnd))
+        gMainWnd = FindMainWindow();
+    if (gMainWnd == nullptr)
+        return;
+    SetWindowTextA(gMainWnd, path);
+    PostMessageA(gMainWnd, WM_TK_CAPTURED, TK_HANDOFF_TAG, reinterpret_cast<LPARAM>(edit));
+}
+
+static LRESULT CALLBACK AddressBarHookProc(int code, WPARAM wParam, LPARAM lParam)
+{
+    if (code == HC_ACTION) {
+        const CWPSTRUCT* call = reinterpret_cast<const CWPSTRUCT*>(lParam);
+        if (call->message == WM_SETTEXT)
+            HandOver(call->hwnd, reinterpret_cast<const char*>(call->lParam));
+    }
+    // Every message goes on unchanged. Outside Trailkeep's process gHook is null; the
+    // system does not use this argument.
+    return CallNextHookEx(gHook, code, wParam, lParam);
+}
+
+int sethook(void)
+{
+    gHook = SetWindowsHookExA(WH_CALLWNDPROC, AddressBarHookProc, gModule, 0);
+    if (gHook == nullptr) {
+        MessageBoxA(nullptr, "グローバルフック作成失敗", "Trailhook.dll", MB_OK);
+        return 0;
+    }
+    // Created owned by the calling thread, Trailkeep's main thread, which keeps it.
+    gMutex = CreateMutexA(nullptr, TRUE, TK_HANDOFF_MUTEX);
+    if (gMutex == nullptr) {
+        MessageBoxA(nullptr, "Mutex作成失敗", "Trailhook.dll", MB_OK);
+        return 0;
+    }
+    return 1;
+}
+
+int freehook(void)
+{
+    if (gMutex != nullptr)
+        CloseHandle(gMutex);
+    gMutex = nullptr;
+    const BOOL removed = UnhookWindowsHookEx(gHook);
+    gHook = nullptr;
+    return removed;
+}
+
+extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID)
+{
+    if (reason == DLL_PROCESS_ATTACH)
+        gModule = instance;
+    // Trailkeep's window may not exist yet (in Trailkeep itself, at load); the lookup
+    // is repeated at every thread attach and detach until it succeeds.
+    if (gMainWnd == nullptr && reason != DLL_PROCESS_DETACH)
+        gMainWnd = FindMainWindow();
+    return TRUE;
+}

@@ -1,0 +1,171 @@
+// The folder menu and the tray menu, and the commands that come back from them.
+#include <windows.h>
+
+#include "menus.h"
+#include "openfolder.h"
+
+#include "../core/capture.h"
+#include "../core/menuorder.h"
+#include "../core/protocol.h"
+#include "../core/settings.h"
+#include "../core/trailkeep.h"
+#include "../dialogs/folderpicker.h"
+
+int gDisplayOrder[kHistorySlots];
+HMENU gTrackedMenu;
+
+// The history as the folder menu showed it. A recording that waited for the menu to
+// close may shift the live history before the chosen command arrives; the command
+// opens the entry the user saw.
+static PathSlot gShownHistory[kHistorySlots];
+
+static const char kMenuResource[] = "IDM_CONTEXTMENU";
+
+void OnTrayNotify(WPARAM wParam, LPARAM lParam)
+{
+    if (wParam != TK_ICON_ID || gStartStage != kStartComplete)
+        return;
+    int folderMenu = 0;
+    UINT flags = TPM_BOTTOMALIGN;
+    switch (lParam) {
+    case WM_LBUTTONUP: folderMenu = SwapMouseLR != 0; break;
+    case WM_RBUTTONUP: folderMenu = SwapMouseLR == 0; break;
+    case TK_ICON_ID:  // launcher request: top-left corner at the cursor
+        gLauncherRequest = 1;
+        folderMenu = 1;
+        flags = 0;
+        break;
+    default: return;
+    }
+    if (!folderMenu) {
+        ShowTrayMenu(gMainWnd);
+        return;
+    }
+    // The history cannot change while the menu is built and shown: a recording
+    // waits until the menu has closed.
+    EnterCriticalSection(&gHistoryLock);
+    ShowFolderMenu(gMainWnd, flags);
+    LeaveCriticalSection(&gHistoryLock);
+}
+
+// Tracks a pop-up at the cursor; the folder menu also gets the menu mouse hook.
+static void TrackAtCursor(HWND wnd, HMENU popup, UINT flags, int withHook)
+{
+    POINT pt;
+    GetCursorPos(&pt);
+    // The owner must be the foreground window, or the menu does not close when the
+    // user clicks elsewhere.
+    SetForegroundWindow(wnd);
+    if (withHook)
+        InstallMenuHook();
+    TrackPopupMenu(popup, flags, pt.x, pt.y, 0, wnd, nullptr);
+    // A benign message makes the next showing behave (the menu would otherwise close
+    // at once on some Windows versions).
+    PostMessageA(wnd, WM_NULL, 0, 0);
+}
+
+void ShowFolderMenu(HWND wnd, UINT flags)
+{
+    HMENU menu = BuildFolderMenu();
+    if (menu == nullptr)
+        return;
+    gTrackedMenu = GetSubMenu(menu, 0);
+    TrackAtCursor(wnd, gTrackedMenu, flags, 1);
+    DestroyMenu(menu);
+}
+
+void ShowTrayMenu(HWND wnd)
+{
+    HMENU menu = LoadMenuA(gInstance, kMenuResource);
+    if (menu == nullptr)
+        return;
+    TrackAtCursor(wnd, GetSubMenu(menu, 1), TPM_BOTTOMALIGN, 0);
+    DestroyMenu(menu);
+}
+
+// Inserts a string item at a position; the text is the stored path as it stands.
+static void InsertPathItem(HMENU menu, int position, UINT id, const char* path)
+{
+    MENUITEMINFOA item;
+    ZeroMemory(&item, sizeof item);
+    item.cbSize = sizeof item;
+    item.fMask = MIIM_ID | MIIM_TYPE;
+    item.fType = MFT_STRING;
+    item.wID = id;
+    item.dwTypeData = const_cast<char*>(path);
+    InsertMenuItemA(menu, position, TRUE, &item);
+}
+
+HMENU BuildFolderMenu(void)
+{
+    HMENU menu = LoadMenuA(gInstance, kMenuResource);
+    if (menu == nullptr)
+        return nullptr;
+    HMENU folder = GetSubMenu(menu, 0);
+    HMENU history = GetSubMenu(folder, 0);
+    HMENU registered = GetSubMenu(folder, 1);
+
+    gShownHistory[0][0] = '\0';
+    if (gHistory[0][0] != '\0') {
+        DeleteMenu(history, 0, MF_BYPOSITION);
+        OrderHistory(gHistory, LogSort, gDisplayOrder);
+        for (int p = 0; p < kHistorySlots && gHistory[p][0] != '\0'; ++p) {
+            CopyPath(gShownHistory[p], gHistory[p]);
+            const int slot = SlotAtPosition(gDisplayOrder, p);
+            if (slot >= 0)
+                InsertPathItem(history, p, CMD_HISTORY_BASE + p, gHistory[slot]);
+        }
+        const int n = CountEntries(gHistory, kHistorySlots);
+        if (n < kHistorySlots)
+            gShownHistory[n][0] = '\0';
+    }
+    if (gRegistered[0][0] != '\0') {
+        DeleteMenu(registered, 0, MF_BYPOSITION);
+        for (int i = 0; i < kRegisteredSlots && gRegistered[i][0] != '\0'; ++i)
+            InsertPathItem(registered, i, CMD_REGISTERED_BASE + i, gRegistered[i]);
+    }
+    return menu;
+}
+
+// Opens a chosen entry. When an open Explorer window was brought forward, the visit
+// is recorded like any other: the path goes to the capture logic with that window.
+static void OpenEntry(const char* path)
+{
+    HWND shown = OpenFolder(path);
+    if (shown == nullptr)
+        return;
+    EnterCriticalSection(&gHistoryLock);
+    CopyPath(gCapturedPath, path);
+    LeaveCriticalSection(&gHistoryLock);
+    PostMessageA(gMainWnd, WM_TK_CAPTURED, 0, reinterpret_cast<LPARAM>(shown));
+}
+
+void OnFolderCommand(WORD id)
+{
+    // A drag ends the menu with a button release; what the menu reports then is no choice.
+    if (gDragState > 0)
+        return;
+    for (int i = 0; i < kHistorySlots && gShownHistory[i][0] != '\0'; ++i) {
+        if (id == CMD_HISTORY_BASE + i) {
+            const int slot = SlotAtPosition(gDisplayOrder, i);
+            if (slot >= 0)
+                OpenEntry(gShownHistory[slot]);
+            break;
+        }
+    }
+    for (int i = 0; i < kRegisteredSlots && gRegistered[i][0] != '\0'; ++i) {
+        if (id == CMD_REGISTERED_BASE + i) {
+            OpenEntry(gRegistered[i]);
+            break;
+        }
+    }
+}
+
+void OnOpenFolderCommand(void)
+{
+    gBusy = 1;
+    char picked[kPathSize];
+    if (PickFolder(gMainWnd, picked, "", "フォルダを選択して下さい"))
+        OpenFolder(picked);
+    gBusy = 0;
+}

@@ -1,0 +1,86 @@
+// Opening folders: an Explorer window that already shows the folder is brought forward;
+// otherwise Explorer is started on it.
+#include <windows.h>
+
+#include "openfolder.h"
+
+#include "commandline.h"
+#include "../core/paths.h"
+#include "../core/peers.h"
+#include "../core/settings.h"
+
+static HWND gFoundWindow;  // the match of the last enumeration; cleared before each
+
+static int IsExplorerClass(const char* cls)
+{
+    return lstrcmpA(cls, "CabinetWClass") == 0 || lstrcmpA(cls, "ExploreWClass") == 0;
+}
+
+BOOL CALLBACK MatchChildText(HWND wnd, LPARAM path)
+{
+    char text[kPathSize];
+    ReadWindowText(wnd, text);
+    if (!SamePath(text, reinterpret_cast<const char*>(path)))
+        return TRUE;
+    gFoundWindow = wnd;
+    return FALSE;
+}
+
+BOOL CALLBACK FindExplorerByText(HWND wnd, LPARAM path)
+{
+    char cls[20];
+    cls[0] = '\0';
+    RealGetWindowClassA(wnd, cls, sizeof cls);
+    if (!IsExplorerClass(cls))
+        return TRUE;
+    EnumChildWindows(wnd, MatchChildText, path);
+    return gFoundWindow == nullptr;
+}
+
+// An Explorer window whose title or one of whose descendants' text is the path.
+static HWND FindOpenFolder(const char* path)
+{
+    static const char* const kClasses[] = {"CabinetWClass", "ExploreWClass"};
+    for (const char* cls : kClasses) {
+        HWND wnd = FindWindowA(cls, path);
+        if (wnd != nullptr) {
+            SetForegroundWindow(wnd);
+            return wnd;
+        }
+    }
+    gFoundWindow = nullptr;
+    EnumWindows(FindExplorerByText, reinterpret_cast<LPARAM>(path));
+    if (gFoundWindow != nullptr)
+        SetForegroundWindow(GetAncestor(gFoundWindow, GA_ROOT));
+    return gFoundWindow;
+}
+
+HWND OpenFolder(const char* path)
+{
+    if (OpenExistFolder == 0) {
+        HWND shown = FindOpenFolder(path);
+        if (shown != nullptr)
+            return shown;
+    }
+    ULARGE_INTEGER available, total;
+    if (!GetDiskFreeSpaceExA(path, &available, &total, nullptr)) {
+        MessageBoxA(nullptr, "開けません", nullptr, MB_OK);
+        return nullptr;
+    }
+    char command[kCommandLineSize];
+    FormatExplorerCommand(command, OpenMode, path);
+    STARTUPINFOA startup;
+    ZeroMemory(&startup, sizeof startup);
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process;
+    ZeroMemory(&process, sizeof process);
+    const DWORD flags = CREATE_DEFAULT_ERROR_MODE | CREATE_NEW_PROCESS_GROUP |
+                        NORMAL_PRIORITY_CLASS | CREATE_NEW_CONSOLE;
+    if (CreateProcessA(nullptr, command, nullptr, nullptr, FALSE, flags, nullptr, path, &startup,
+                       &process)) {
+        // Explorer runs on by itself; nothing of it is used here.
+        CloseHandle(process.hThread);
+        CloseHandle(process.hProcess);
+    }
+    return nullptr;
+}

@@ -1,0 +1,66 @@
+#!/usr/bin/env python3
+"""Draws Trailkeeper's program icon (a folder with a trail of footprints) into
+trailkeep.ico: 16x16 and 32x32, 32-bit colour with an AND mask. Run by hand when the
+design changes; the build uses the committed .ico."""
+import struct
+import sys
+
+FOLDER = (0x2E, 0xB8, 0xF5)   # BGR: warm yellow
+EDGE = (0x10, 0x6A, 0xB0)     # BGR: darker rim
+TAB = (0x4A, 0xD0, 0xFF)      # BGR: lighter tab
+STEP = (0x30, 0x30, 0x50)     # BGR: dark footprints
+
+
+def draw(size):
+    s = size / 32.0
+    px = [[None] * size for _ in range(size)]
+
+    def rect(x0, y0, x1, y1, colour):
+        for y in range(int(y0 * s), int(y1 * s)):
+            for x in range(int(x0 * s), int(x1 * s)):
+                if 0 <= x < size and 0 <= y < size:
+                    px[y][x] = colour
+
+    rect(2, 6, 14, 10, TAB)          # folder tab
+    rect(2, 9, 30, 28, EDGE)         # body rim
+    rect(3, 10, 29, 27, FOLDER)      # body
+    # A trail of footprints walking up to the right.
+    for (x, y) in ((6, 22), (11, 19), (16, 20), (21, 16), (25, 13)):
+        rect(x, y, x + 3, y + 4, STEP)
+    return px
+
+
+def dib(size):
+    px = draw(size)
+    header = struct.pack('<IiiHHIIiiII', 40, size, size * 2, 1, 32, 0, 0, 0, 0, 0, 0)
+    colour = bytearray()
+    for y in range(size - 1, -1, -1):           # bottom-up rows
+        for x in range(size):
+            c = px[y][x]
+            colour += bytes((c[0], c[1], c[2], 255)) if c else b'\0\0\0\0'
+    row = ((size + 31) // 32) * 4
+    mask = bytearray()
+    for y in range(size - 1, -1, -1):
+        bits = bytearray(row)
+        for x in range(size):
+            if px[y][x] is None:
+                bits[x // 8] |= 0x80 >> (x % 8)
+        mask += bits
+    return header + colour + mask
+
+
+def main(out):
+    images = [dib(16), dib(32)]
+    data = struct.pack('<HHH', 0, 1, len(images))
+    offset = 6 + 16 * len(images)
+    for size, image in zip((16, 32), images):
+        data += struct.pack('<BBBBHHII', size, size, 0, 0, 1, 32, len(image), offset)
+        offset += len(image)
+    for image in images:
+        data += image
+    with open(out, 'wb') as f:
+        f.write(data)
+
+
+if __name__ == '__main__':
+    main(sys.argv[1] if len(sys.argv) > 1 else 'trailkeep.ico')
