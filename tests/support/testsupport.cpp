@@ -1,0 +1,289 @@
+#include "testsupport.h"
+
+#include <cstdio>
+#include <vector>
+
+namespace tk {
+
+bool WaitFor(const std::function<bool()>& condition, DWORD deadlineMs)
+{
+    const DWORD start = GetTickCount();
+    for (;;) {
+        MSG msg;
+        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&msg);
+            DispatchMessageA(&msg);
+        }
+        if (condition())
+            return true;
+        if (GetTickCount() - start > deadlineMs)
+            return false;
+        Sleep(10);
+    }
+}
+
+std::string BinDir()
+{
+    char path[MAX_PATH];
+    const DWORD n = GetModuleFileNameA(nullptr, path, MAX_PATH);
+    std::string dir(path, n);
+    return dir.substr(0, dir.find_last_of('\\'));
+}
+
+static void RemoveTree(const std::string& dir)
+{
+    WIN32_FIND_DATAA found;
+    HANDLE find = FindFirstFileA((dir + "\\*").c_str(), &found);
+    if (find != INVALID_HANDLE_VALUE) {
+        do {
+            const std::string name = found.cFileName;
+            if (name == "." || name == "..")
+                continue;
+            const std::string path = dir + "\\" + name;
+            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+                RemoveTree(path);
+            else
+                DeleteFileA(path.c_str());
+        } while (FindNextFileA(find, &found));
+        FindClose(find);
+    }
+    RemoveDirectoryA(dir.c_str());
+}
+
+std::string MakeScratchDir(const char* name)
+{
+    char temp[MAX_PATH];
+    GetTempPathA(MAX_PATH, temp);
+    std::string dir = std::string(temp) + "tk-" + name;
+    RemoveTree(dir);
+    CreateDirectoryA(dir.c_str(), nullptr);
+    return dir;
+}
+
+void WriteFileBytes(const std::string& path, const std::string& bytes)
+{
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return;
+    DWORD written = 0;
+    WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+    CloseHandle(file);
+}
+
+std::string ReadFileBytes(const std::string& path)
+{
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return std::string();
+    std::string bytes;
+    char buffer[4096];
+    DWORD got = 0;
+    while (ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got > 0)
+        bytes.append(buffer, got);
+    CloseHandle(file);
+    return bytes;
+}
+
+bool FileExists(const std::string& path)
+{
+    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+static std::string Trim(const std::string& s)
+{
+    size_t b = 0, e = s.size();
+    while (b < e && (s[b] == ' ' || s[b] == '\t'))
+        ++b;
+    while (e > b && (s[e - 1] == ' ' || s[e - 1] == '\t' || s[e - 1] == '\r'))
+        --e;
+    return s.substr(b, e - b);
+}
+
+// Visits the key lines of one section: fn(key, value).
+static void ForEachKey(const std::string& file, const char* section,
+                       const std::function<void(const std::string&, const std::string&)>& fn)
+{
+    const std::string bytes = ReadFileBytes(file);
+    bool inSection = false;
+    size_t pos = 0;
+    while (pos < bytes.size()) {
+        size_t end = bytes.find('\n', pos);
+        if (end == std::string::npos)
+            end = bytes.size();
+        const std::string line = Trim(bytes.substr(pos, end - pos));
+        pos = end + 1;
+        if (!line.empty() && line[0] == '[') {
+            inSection = lstrcmpiA(line.substr(1, line.find(']') - 1).c_str(), section) == 0;
+            continue;
+        }
+        const size_t eq = line.find('=');
+        if (inSection && eq != std::string::npos)
+            fn(Trim(line.substr(0, eq)), Trim(line.substr(eq + 1)));
+    }
+}
+
+bool IniValue(const std::string& file, const char* section, const char* key, std::string* value)
+{
+    bool found = false;
+    ForEachKey(file, section, [&](const std::string& k, const std::string& v) {
+        if (!found && lstrcmpiA(k.c_str(), key) == 0) {
+            found = true;
+            *value = v;
+        }
+    });
+    return found;
+}
+
+std::string IniKeys(const std::string& file, const char* section)
+{
+    std::string keys;
+    ForEachKey(file, section, [&](const std::string& k, const std::string&) {
+        keys += keys.empty() ? k : " " + k;
+    });
+    return keys;
+}
+
+bool Process::Running() const
+{
+    return info.hProcess != nullptr && WaitForSingleObject(info.hProcess, 0) == WAIT_TIMEOUT;
+}
+
+int Process::WaitExit(DWORD deadlineMs)
+{
+    if (info.hProcess == nullptr)
+        return -1;
+    if (!WaitFor([&] { return !Running(); }, deadlineMs))
+        return -1;
+    DWORD code = 0;
+    GetExitCodeProcess(info.hProcess, &code);
+    return static_cast<int>(code);
+}
+
+void Process::Kill()
+{
+    if (Running()) {
+        TerminateProcess(info.hProcess, 99);
+        WaitForSingleObject(info.hProcess, 5000);
+    }
+}
+
+Process::~Process()
+{
+    Kill();
+    if (info.hProcess != nullptr)
+        CloseHandle(info.hProcess);
+    if (info.hThread != nullptr)
+        CloseHandle(info.hThread);
+}
+
+bool Start(Process* process, const std::string& exe, const std::string& args,
+           const std::string& dir)
+{
+    const std::string path = exe.find('\\') == std::string::npos ? BinDir() + "\\" + exe : exe;
+    std::string command = "\"" + path + "\"" + (args.empty() ? "" : " " + args);
+    std::vector<char> line(command.begin(), command.end());
+    line.push_back('\0');
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    return CreateProcessA(path.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                          dir.empty() ? nullptr : dir.c_str(), &startup, &process->info) != 0;
+}
+
+HWND FindTrailkeep()
+{
+    return FindWindowA("TrailkeeperClass", "Trailkeeper");
+}
+
+HWND StartTrailkeep(Process* process, const std::string& dir)
+{
+    if (!Start(process, "Trailkeep.exe", "", dir))
+        return nullptr;
+    HWND main = nullptr;
+    WaitFor([&] {
+        HWND found = FindTrailkeep();
+        DWORD pid = 0;
+        if (found != nullptr)
+            GetWindowThreadProcessId(found, &pid);
+        if (pid == process->info.dwProcessId)
+            main = found;
+        return main != nullptr || !process->Running();
+    });
+    return main;
+}
+
+int CloseTrailkeep(Process* process, HWND main)
+{
+    PostMessageA(main, WM_CLOSE, 0, 0);
+    return process->WaitExit();
+}
+
+void EndStrayTrailkeeps()
+{
+    for (int i = 0; i < 10; ++i) {
+        HWND main = FindWindowA("TrailkeeperClass", nullptr);
+        if (main == nullptr)
+            return;
+        DWORD pid = 0;
+        GetWindowThreadProcessId(main, &pid);
+        HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, pid);
+        if (process != nullptr) {
+            TerminateProcess(process, 98);
+            WaitForSingleObject(process, 5000);
+            CloseHandle(process);
+        }
+    }
+}
+
+bool StartExplorer(Explorer* explorer, const std::string& title, const std::string& args)
+{
+    if (!Start(&explorer->process, "standin_explorer.exe",
+               "--title \"" + title + "\" " + args, ""))
+        return false;
+    WaitFor([&] {
+        HWND found = nullptr;
+        DWORD pid = 0;
+        // The fixture names its class on the command line; find it by title and process.
+        for (HWND w = GetTopWindow(nullptr); w != nullptr; w = GetWindow(w, GW_HWNDNEXT)) {
+            GetWindowThreadProcessId(w, &pid);
+            if (pid == explorer->process.info.dwProcessId && WindowText(w) == title) {
+                found = w;
+                break;
+            }
+        }
+        explorer->window = found;
+        if (found != nullptr)
+            explorer->edit = FindWindowExA(FindWindowExA(found, nullptr, nullptr, nullptr),
+                                           nullptr, nullptr, nullptr);
+        return explorer->edit != nullptr || !explorer->process.Running();
+    });
+    return explorer->edit != nullptr;
+}
+
+void SetAddressText(const Explorer& explorer, const char* text)
+{
+    SendMessageA(explorer.edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text));
+}
+
+std::string WindowText(HWND wnd)
+{
+    char text[1024];
+    text[0] = '\0';
+    DWORD_PTR copied = 0;
+    SendMessageTimeoutA(wnd, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text),
+                        SMTO_ABORTIFHUNG, 5000, &copied);
+    return text;
+}
+
+std::string Utf8(const std::string& cp932)
+{
+    wchar_t wide[2048];
+    const int n = MultiByteToWideChar(932, 0, cp932.c_str(), -1, wide, 2048);
+    char out[4096];
+    if (n <= 0 || WideCharToMultiByte(CP_UTF8, 0, wide, -1, out, sizeof out, nullptr, nullptr) <= 0)
+        return cp932;
+    return out;
+}
+
+}  // namespace tk

@@ -1,0 +1,73 @@
+// Helpers for the Windows test programs: scratch folders, settings files, the real
+// Trailkeep process, the stand-in Explorer, and waiting on conditions with a deadline.
+#pragma once
+#include <windows.h>
+
+#include <functional>
+#include <string>
+
+namespace tk {
+
+// Generous: a loaded machine under Wine is slow, but a condition that holds is seen
+// within milliseconds of becoming true.
+constexpr DWORD kDeadlineMs = 20000;
+
+// Polls `condition` every 10 ms, pumping this thread's messages, until it holds or the
+// deadline passes. Returns whether it held.
+bool WaitFor(const std::function<bool()>& condition, DWORD deadlineMs = kDeadlineMs);
+
+// The folder this test program lies in (where the deliverables are built too).
+std::string BinDir();
+
+// A fresh, empty folder for one test, under the temporary folder.
+std::string MakeScratchDir(const char* name);
+void WriteFileBytes(const std::string& path, const std::string& bytes);
+std::string ReadFileBytes(const std::string& path);
+bool FileExists(const std::string& path);
+
+// One value of an INI file read straight from its bytes (no profile cache involved).
+// Returns false when the section or key is absent.
+bool IniValue(const std::string& file, const char* section, const char* key, std::string* value);
+// The keys of a section in file order.
+std::string IniKeys(const std::string& file, const char* section);
+
+// A running program started by a test; ended by Stop() or at destruction.
+struct Process {
+    PROCESS_INFORMATION info{};
+    bool Running() const;
+    // Waits for the process to end; returns its exit code, or -1 on timeout.
+    int WaitExit(DWORD deadlineMs = kDeadlineMs);
+    void Kill();
+    ~Process();
+};
+
+// Starts `exe` (a file name in BinDir, or a full path) with `args` in `dir`.
+bool Start(Process* process, const std::string& exe, const std::string& args,
+           const std::string& dir);
+
+// The main window of Trailkeep, by class and title (null when none is found).
+HWND FindTrailkeep();
+// Starts Trailkeep.exe in `dir` and waits for its main window.
+HWND StartTrailkeep(Process* process, const std::string& dir);
+// Asks Trailkeep to close (WM_CLOSE) and returns its exit code (-1 on timeout).
+int CloseTrailkeep(Process* process, HWND main);
+// Ends every Trailkeep left running by an earlier failed test.
+void EndStrayTrailkeeps();
+
+// A stand-in Explorer window of the fixture program: its top-level window and the Edit
+// that plays its address field.
+struct Explorer {
+    Process process;
+    HWND window = nullptr;
+    HWND edit = nullptr;
+};
+// Starts the fixture with its own arguments (see standin_explorer.cpp) and waits for the
+// window titled `title`.
+bool StartExplorer(Explorer* explorer, const std::string& title, const std::string& args = "");
+void SetAddressText(const Explorer& explorer, const char* text);
+std::string WindowText(HWND wnd);
+
+// Converts a string between code page 932 and UTF-8 for messages of failed checks.
+std::string Utf8(const std::string& cp932);
+
+}  // namespace tk

@@ -1,0 +1,152 @@
+// The settings file operations of Trailkeep, run inside this test program against the
+// current directory.
+#include <gtest/gtest.h>
+
+#include "testsupport.h"
+
+#include "core/settings.h"
+
+using namespace tk;
+
+namespace {
+
+// Runs each test in a scratch folder of its own as the current directory.
+class SettingsFile : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        GetCurrentDirectoryA(MAX_PATH, saved_);
+        dir_ = MakeScratchDir(::testing::UnitTest::GetInstance()->current_test_info()->name());
+        SetCurrentDirectoryA(dir_.c_str());
+        ini_ = dir_ + "\\Trailkeep.ini";
+    }
+    void TearDown() override { SetCurrentDirectoryA(saved_); }
+    std::string Value(const char* section, const char* key)
+    {
+        std::string value;
+        return IniValue(ini_, section, key, &value) ? value : "<absent>";
+    }
+    char saved_[MAX_PATH];
+    std::string dir_, ini_;
+};
+
+TEST_F(SettingsFile, PathIsTrailkeepIniOfTheCurrentDirectory)
+{
+    char path[kPathSize];
+    ASSERT_EQ(SettingsPath(path), 1);
+    EXPECT_STREQ(path, ini_.c_str());
+}
+
+TEST_F(SettingsFile, MissingFileGivesDefaultsAndEmptyLists)
+{
+    gHistory[0][0] = 'x';
+    gRegistered[0][0] = 'x';
+    LoadSettings();
+    EXPECT_EQ(MaxLogData, 20);
+    for (int value : {LogDelay, LogTourokuData, LogRemovable, LogNetwork, OpenExistFolder,
+                      DeletedFolder, DeletedFolderTime, SwapMouseLR, LogSort, OpenMode, DebugBeep})
+        EXPECT_EQ(value, 0);
+    EXPECT_EQ(gHistory[0][0], '\0');
+    EXPECT_EQ(gRegistered[0][0], '\0');
+    EXPECT_FALSE(FileExists(ini_));  // reading creates nothing
+}
+
+TEST_F(SettingsFile, ValuesAreParsedFromTheirFirstNineCharacters)
+{
+    WriteFileBytes(ini_, "[Setting]\r\nMaxLogData=\r\nLogDelay=9876543210\r\nLogSort=-3\r\n"
+                         "OpenMode= 12abc\r\nDeletedFolderTime=x5\r\nDebugBeep=1\r\n");
+    LoadSettings();
+    EXPECT_EQ(MaxLogData, 0);  // present but empty: 0, not the default 20
+    EXPECT_EQ(LogDelay, 987654321);
+    EXPECT_EQ(LogSort, -3);
+    EXPECT_EQ(OpenMode, 12);
+    EXPECT_EQ(DeletedFolderTime, 0);
+    EXPECT_EQ(DebugBeep, 1);
+}
+
+TEST_F(SettingsFile, ListsEndAtTheFirstAbsentOrEmptyKey)
+{
+    WriteFileBytes(ini_, "[Path_Log]\r\nLog_00=C:\\a\r\nLog_01=C:\\b\r\nLog_03=C:\\d\r\n"
+                         "[Path_Touroku]\r\nTouroku_00=C:\\r\r\nTouroku_01=\r\nTouroku_02=C:\\s\r\n");
+    LoadSettings();
+    EXPECT_STREQ(gHistory[0], "C:\\a");
+    EXPECT_STREQ(gHistory[1], "C:\\b");
+    EXPECT_EQ(gHistory[2][0], '\0');
+    EXPECT_EQ(gHistory[3][0], '\0');
+    EXPECT_STREQ(gRegistered[0], "C:\\r");
+    EXPECT_EQ(gRegistered[1][0], '\0');
+    EXPECT_EQ(gRegistered[2][0], '\0');
+
+    SaveHistory();
+    EXPECT_EQ(IniKeys(ini_, "Path_Log"), "Log_00 Log_01");
+}
+
+TEST_F(SettingsFile, AllFiftyEntriesLoadWhateverMaxLogDataSays)
+{
+    std::string text = "[Setting]\r\nMaxLogData=20\r\n[Path_Log]\r\n";
+    for (int i = 0; i < 35; ++i) {
+        char line[64];
+        wsprintfA(line, "Log_%02d=C:\\f%02d\r\n", i, i);
+        text += line;
+    }
+    WriteFileBytes(ini_, text);
+    LoadSettings();
+    EXPECT_STREQ(gHistory[34], "C:\\f34");
+    EXPECT_EQ(gHistory[35][0], '\0');
+}
+
+// Paths up to 255 characters come back whole; Shift-JIS bytes (trail bytes that are
+// backslashes included) pass through unchanged.
+TEST_F(SettingsFile, PathsRoundTripByteForByte)
+{
+    LoadSettings();
+    const std::string longest = "C:\\" + std::string(252, 'x');
+    CopyPath(gHistory[0], longest.c_str());
+    CopyPath(gHistory[1], "C:\\表示\\ソフト");
+    gHistory[2][0] = '\0';
+    SaveHistory();
+    gHistory[0][0] = gHistory[1][0] = '\0';
+    LoadSettings();
+    EXPECT_EQ(std::string(gHistory[0]), longest);
+    EXPECT_STREQ(gHistory[1], "C:\\表示\\ソフト");
+}
+
+TEST_F(SettingsFile, SaveSettingsWritesElevenKeysAndTheRegisteredFolders)
+{
+    WriteFileBytes(ini_, "[Setting]\r\nDebugBeep=5\r\nSaveTime=yesterday\r\nOther=1\r\n"
+                         "[Path_Touroku]\r\nTouroku_00=C:\\0\r\nTouroku_01=C:\\1\r\n"
+                         "Touroku_02=C:\\2\r\nTouroku_03=C:\\3\r\nTouroku_04=C:\\4\r\n");
+    LoadSettings();
+    MaxLogData = -7;
+    OpenMode = 1;
+    gRegistered[3][0] = '\0';  // five registered folders become three
+    SaveSettings();
+    EXPECT_EQ(Value("Setting", "MaxLogData"), "-7");
+    EXPECT_EQ(Value("Setting", "OpenMode"), "1");
+    EXPECT_EQ(Value("Setting", "DebugBeep"), "5");
+    EXPECT_EQ(Value("Setting", "SaveTime"), "<absent>");
+    EXPECT_EQ(Value("Setting", "Other"), "1");
+    EXPECT_EQ(IniKeys(ini_, "Path_Touroku"), "Touroku_00 Touroku_01 Touroku_02");
+}
+
+TEST_F(SettingsFile, OverlongCurrentDirectoryUsesNoFile)
+{
+    std::string deep = dir_;
+    while (deep.size() < 245) {
+        deep += "\\" + std::string(std::min<size_t>(40, 245 - deep.size()), 'd');
+        CreateDirectoryA(deep.c_str(), nullptr);
+    }
+    ASSERT_TRUE(SetCurrentDirectoryA(deep.c_str()));
+    char path[kPathSize];
+    EXPECT_EQ(SettingsPath(path), 0);
+    EXPECT_STREQ(path, "");
+    LoadSettings();
+    EXPECT_EQ(MaxLogData, 20);
+    CopyPath(gHistory[0], "C:\\x");
+    SaveHistory();
+    SaveSettings();
+    EXPECT_FALSE(FileExists(deep + "\\Trailkeep.ini"));
+    EXPECT_FALSE(FileExists(deep.substr(0, deep.rfind('\\')) + "\\Trailkeep.ini"));
+}
+
+}  // namespace
