@@ -1,0 +1,30 @@
+#!/usr/bin/env bash
+# Installs what building and testing Trailkeeper needs on Debian, when it is missing:
+# the MinGW-w64 cross compiler, CMake and Ninja, GoogleTest, 32-bit Wine, a virtual X
+# display, the Japanese locale and fonts, and valgrind for the benchmark.
+set -euo pipefail
+
+packages=(cmake ninja-build g++ googletest libgtest-dev g++-mingw-w64-i686 binutils-mingw-w64-i686
+          wine wine32:i386 wine64 xvfb xauth locales fonts-ipafont-gothic fonts-wine valgrind)
+
+missing=()
+for p in "${packages[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "ok installed" || missing+=("$p")
+done
+
+if [ ${#missing[@]} -gt 0 ]; then
+    if [ "$(id -u)" -ne 0 ]; then
+        echo "install-deps: missing ${missing[*]}; run as root to install them" >&2
+        exit 1
+    fi
+    echo "install-deps: installing ${missing[*]}"
+    # wine32 is an i386 package.
+    dpkg --print-foreign-architectures | grep -qx i386 || dpkg --add-architecture i386
+    apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}" >/dev/null
+fi
+
+# The Japanese locale gives Wine the ANSI code page 932 (Shift-JIS).
+if ! locale -a 2>/dev/null | grep -qi '^ja_JP\.utf-\?8$'; then
+    localedef -i ja_JP -f UTF-8 ja_JP.UTF-8
+fi
