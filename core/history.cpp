@@ -12,8 +12,12 @@ int DriveClassFromType(unsigned driveType)
     }
 }
 
-void RecordPath(PathSlot* history, int maxLogData, const char* path)
+void RecordPath(PathSlot* history, int maxLogData, const char* text)
 {
+    // The entry as it will be stored: compared in this form, so that a text longer than
+    // a slot cannot slip past its own earlier entry.
+    PathSlot path;
+    CopyPath(path, text);
     if (path[0] == '\0')
         return;
     if (history[0][0] == '\0') {

@@ -32,7 +32,7 @@ int ParkPending(PendingSlot* slots, int* next, void* window, const char* path,
 
 int TickPending(PendingSlot* slot, int busy)
 {
-    if (!busy)
+    if (!busy && slot->countdown > 0)
         slot->countdown -= 200;
     return slot->countdown <= 0;
 }
