@@ -1,0 +1,88 @@
+// The Explorer command line for opening a folder.
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <cstring>
+#include <memory>
+#include <string>
+
+#include "menus/commandline.h"
+
+namespace {
+
+// Formats into a heap buffer of exactly kCommandLineSize bytes, so that AddressSanitizer
+// reports any write past it.
+std::string Format(int openMode, const std::string& path)
+{
+    std::unique_ptr<char[]> out(new char[kCommandLineSize]);
+    std::memset(out.get(), '#', kCommandLineSize);
+    FormatExplorerCommand(out.get(), openMode, path.c_str());
+    const void* end = std::memchr(out.get(), '\0', kCommandLineSize);
+    if (end == nullptr)
+        return "<not terminated>";
+    return std::string(out.get());
+}
+
+TEST(FormatExplorerCommand, Mode0OpensThePlainFolderWindow)
+{
+    EXPECT_EQ("explorer C:\\Windows", Format(0, "C:\\Windows"));
+    EXPECT_EQ("explorer \\\\srv\\share", Format(0, "\\\\srv\\share"));
+}
+
+TEST(FormatExplorerCommand, Mode1OpensTheWindowWithTheFolderTree)
+{
+    EXPECT_EQ("explorer /n,/e,C:\\Windows", Format(1, "C:\\Windows"));
+}
+
+TEST(FormatExplorerCommand, OtherModesActAs0)
+{
+    for (int mode : {2, 3, -1, 7, INT_MIN, INT_MAX})
+        EXPECT_EQ("explorer C:\\Windows", Format(mode, "C:\\Windows")) << "OpenMode " << mode;
+}
+
+TEST(FormatExplorerCommand, PathWithBlanksIsPassedUnquoted)
+{
+    EXPECT_EQ("explorer C:\\Program Files\\My App", Format(0, "C:\\Program Files\\My App"));
+    EXPECT_EQ("explorer /n,/e,C:\\Program Files", Format(1, "C:\\Program Files"));
+}
+
+TEST(FormatExplorerCommand, ShiftJisPathIsPassedByteForByte)
+{
+    // D:\表示\ソ (表 0x95 0x5C, 示 0x8E 0xA6, ソ 0x83 0x5C)
+    const std::string path = "D:\\\x95\x5C\x8E\xA6\\\x83\x5C";
+    EXPECT_EQ("explorer " + path, Format(0, path));
+    EXPECT_EQ("explorer /n,/e," + path, Format(1, path));
+}
+
+TEST(FormatExplorerCommand, A255CharacterPathFitsWholeInBothModes)
+{
+    const std::string path = "C:\\" + std::string(252, 'x');
+    ASSERT_EQ(255u, path.size());
+    EXPECT_EQ("explorer " + path, Format(0, path));
+    const std::string tree = Format(1, path);
+    EXPECT_EQ("explorer /n,/e," + path, tree);
+    EXPECT_LE(tree.size() + 1, static_cast<size_t>(kCommandLineSize));
+}
+
+TEST(FormatExplorerCommand, LongerTextNeverOverrunsTheBuffer)
+{
+    for (size_t len : {256u, 261u, 267u, 300u, 2000u}) {
+        const std::string path = "C:\\" + std::string(len - 3, 'y');
+        for (int mode : {0, 1}) {
+            const std::string line = Format(mode, path);
+            ASSERT_NE("<not terminated>", line) << "length " << len << " mode " << mode;
+            EXPECT_LE(line.size(), static_cast<size_t>(kCommandLineSize - 1))
+                << "length " << len << " mode " << mode;
+            const std::string prefix = mode == 1 ? "explorer /n,/e," : "explorer ";
+            EXPECT_EQ(0u, line.rfind(prefix + "C:\\yyy", 0)) << "length " << len << " mode " << mode;
+        }
+    }
+}
+
+TEST(FormatExplorerCommand, EmptyPathLeavesThePrefix)
+{
+    EXPECT_EQ("explorer ", Format(0, ""));
+    EXPECT_EQ("explorer /n,/e,", Format(1, ""));
+}
+
+}  // namespace

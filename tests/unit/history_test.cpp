@@ -1,0 +1,791 @@
+// Path slots, the folder history as data: recording, compaction, the cap and the four
+// purges, and the two small number helpers that live beside them.
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <cstdio>
+#include <cstring>
+#include <initializer_list>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "core/history.h"
+#include "core/paths.h"
+
+namespace {
+
+// A list of path slots on the heap with exactly `count` slots, so that AddressSanitizer
+// reports any access past the last slot. Filled without the functions under test.
+class SlotList {
+public:
+    explicit SlotList(int count, std::initializer_list<const char*> entries = {})
+        : count_(count), slots_(new PathSlot[count])
+    {
+        std::memset(slots_.get(), 0, sizeof(PathSlot) * count);
+        int i = 0;
+        for (const char* e : entries)
+            Set(i++, e);
+    }
+    void Set(int i, const char* text) { std::snprintf(slots_[i], kPathSize, "%s", text); }
+    PathSlot* get() { return slots_.get(); }
+    const char* operator[](int i) const { return slots_[i]; }
+
+    // The entries from slot 0 up to the first empty slot.
+    std::vector<std::string> Entries() const
+    {
+        std::vector<std::string> out;
+        for (int i = 0; i < count_ && slots_[i][0] != '\0'; ++i)
+            out.push_back(slots_[i]);
+        return out;
+    }
+    // 1 when every slot from `first` to the last is empty.
+    bool EmptyFrom(int first) const
+    {
+        for (int i = first; i < count_; ++i) {
+            if (slots_[i][0] != '\0')
+                return false;
+        }
+        return true;
+    }
+
+private:
+    int count_;
+    std::unique_ptr<PathSlot[]> slots_;
+};
+
+struct History : SlotList {
+    explicit History(std::initializer_list<const char*> entries = {})
+        : SlotList(kHistorySlots, entries) {}
+};
+
+struct Registered : SlotList {
+    explicit Registered(std::initializer_list<const char*> entries = {})
+        : SlotList(kRegisteredSlots, entries) {}
+};
+
+std::string Repeat(char c, size_t n) { return std::string(n, c); }
+
+std::string Numbered(const char* prefix, int i)
+{
+    char text[64];
+    std::snprintf(text, sizeof text, "%s%02d", prefix, i);
+    return text;
+}
+
+// Fills the history with `n` numbered entries "C:\hNN", slot 0 first.
+void FillNumbered(History& h, int n, const char* prefix = "C:\\h")
+{
+    for (int i = 0; i < n; ++i)
+        h.Set(i, Numbered(prefix, i).c_str());
+}
+
+// --- Fake platform queries, keyed on the text of the path ---------------------------
+
+// The drive class the platform would report for the root of the path, by its first
+// character: C fixed, R RAM disk, N network, E removable, Q CD-ROM, anything else
+// unknown. A text that starts with a backslash reports a fixed disk on purpose: the
+// UNC form has to be recognised by itself, never through the drive class.
+int FakeDriveClass(const char* path)
+{
+    switch (path[0]) {
+    case '\\': return kDriveFixed;
+    case 'C': return kDriveFixed;
+    case 'R': return kDriveRam;
+    case 'N': return kDriveRemote;
+    case 'E': return kDriveRemovable;
+    case 'Q': return kDriveCdrom;
+    default: return kDriveUnknown;
+    }
+}
+
+// Every folder exists except those whose path contains "gone". Each query is noted.
+std::vector<std::string> gExistQueries;
+
+int FakeFolderExists(const char* path)
+{
+    gExistQueries.push_back(path);
+    return std::strstr(path, "gone") == nullptr;
+}
+
+int NothingExists(const char* path)
+{
+    gExistQueries.push_back(path);
+    return 0;
+}
+
+using Entries = std::vector<std::string>;
+
+// ====================================================================================
+// Path slots
+
+TEST(CopyPath, CopiesAShortPathWithItsTerminator)
+{
+    std::unique_ptr<char[]> dst(new char[kPathSize]);
+    std::memset(dst.get(), 'z', kPathSize);
+    CopyPath(dst.get(), "C:\\Users");
+    EXPECT_STREQ("C:\\Users", dst.get());
+}
+
+TEST(CopyPath, EmptyTextGivesAnEmptySlot)
+{
+    std::unique_ptr<char[]> dst(new char[kPathSize]);
+    std::memset(dst.get(), 'z', kPathSize);
+    CopyPath(dst.get(), "");
+    EXPECT_EQ('\0', dst[0]);
+}
+
+TEST(CopyPath, KeepsA255CharacterTextWhole)
+{
+    const std::string text = "C:\\" + Repeat('a', 252);
+    ASSERT_EQ(255u, text.size());
+    std::unique_ptr<char[]> dst(new char[kPathSize]);
+    CopyPath(dst.get(), text.c_str());
+    EXPECT_EQ(text, std::string(dst.get()));
+}
+
+TEST(CopyPath, CutsLongerTextsTo255CharactersInsideTheSlot)
+{
+    for (size_t len : {256u, 257u, 1000u}) {
+        const std::string text = "C:\\" + Repeat('b', len - 3);
+        // Exactly one slot on the heap: a write of byte 256 would be reported.
+        std::unique_ptr<char[]> dst(new char[kPathSize]);
+        CopyPath(dst.get(), text.c_str());
+        EXPECT_EQ(text.substr(0, 255), std::string(dst.get())) << "length " << len;
+        EXPECT_EQ('\0', dst[255]) << "length " << len;
+    }
+}
+
+TEST(CopyPath, CopiesShiftJisBytesUnchanged)
+{
+    // C:\表示\ソ : both 表 (0x95 0x5C) and ソ (0x83 0x5C) end with the backslash byte.
+    const char* text = "C:\\\x95\x5C\x8E\xA6\\\x83\x5C";
+    std::unique_ptr<char[]> dst(new char[kPathSize]);
+    CopyPath(dst.get(), text);
+    EXPECT_STREQ(text, dst.get());
+}
+
+TEST(SamePath, ComparesByteForByteAndCaseSensitively)
+{
+    EXPECT_EQ(1, SamePath("C:\\Work", "C:\\Work"));
+    EXPECT_EQ(1, SamePath("", ""));
+    EXPECT_EQ(0, SamePath("C:\\Work", "C:\\work"));
+    EXPECT_EQ(0, SamePath("C:\\Work", "c:\\Work"));
+    // Paths are never normalised: a trailing backslash makes another path.
+    EXPECT_EQ(0, SamePath("C:\\Work", "C:\\Work\\"));
+    EXPECT_EQ(0, SamePath("C:\\Work\\", "C:\\Work"));
+    EXPECT_EQ(0, SamePath("C:\\Work", ""));
+    EXPECT_EQ(0, SamePath("", "C:\\Work"));
+}
+
+TEST(SamePath, TellsShiftJisTextsApartByTheirTrailBytes)
+{
+    // D:\表 (0x95 0x5C) and D:\能 (0x94 0x5C) differ in the lead byte only.
+    EXPECT_EQ(0, SamePath("D:\\\x95\x5C", "D:\\\x94\x5C"));
+    // D:\表 against D:\表\ : the text that goes on after the trail byte is another path.
+    EXPECT_EQ(0, SamePath("D:\\\x95\x5C", "D:\\\x95\x5C\\"));
+    EXPECT_EQ(1, SamePath("D:\\\x95\x5C", "D:\\\x95\x5C"));
+}
+
+TEST(SamePath, DifferenceInTheLastCharacterOfA255CharacterPathCounts)
+{
+    std::string a = Repeat('a', 254) + "x";
+    std::string b = Repeat('a', 254) + "y";
+    EXPECT_EQ(0, SamePath(a.c_str(), b.c_str()));
+    EXPECT_EQ(1, SamePath(a.c_str(), a.c_str()));
+}
+
+TEST(CountEntries, CountsLeadingEntriesUpToTheFirstEmptySlot)
+{
+    History empty;
+    EXPECT_EQ(0, CountEntries(empty.get(), kHistorySlots));
+
+    History three({"A:\\1", "A:\\2", "A:\\3"});
+    EXPECT_EQ(3, CountEntries(three.get(), kHistorySlots));
+
+    // A gap ends the list: slot 3 is never counted.
+    History gap({"A:\\1", "A:\\2"});
+    gap.Set(3, "A:\\4");
+    EXPECT_EQ(2, CountEntries(gap.get(), kHistorySlots));
+}
+
+TEST(CountEntries, FullListsStopAtTheirSlotCount)
+{
+    History full;
+    FillNumbered(full, kHistorySlots);
+    EXPECT_EQ(50, CountEntries(full.get(), kHistorySlots));
+
+    Registered reg;
+    for (int i = 0; i < kRegisteredSlots; ++i)
+        reg.Set(i, Numbered("C:\\r", i).c_str());
+    EXPECT_EQ(30, CountEntries(reg.get(), kRegisteredSlots));
+}
+
+TEST(IsRegisteredIn, FindsAPathAmongTheRegisteredFolders)
+{
+    Registered reg({"C:\\Docs", "D:\\Music", "\\\\srv\\share"});
+    EXPECT_EQ(1, IsRegisteredIn(reg.get(), "C:\\Docs"));
+    EXPECT_EQ(1, IsRegisteredIn(reg.get(), "\\\\srv\\share"));
+    EXPECT_EQ(0, IsRegisteredIn(reg.get(), "C:\\docs"));
+    EXPECT_EQ(0, IsRegisteredIn(reg.get(), "C:\\Docs\\"));
+    EXPECT_EQ(0, IsRegisteredIn(reg.get(), "C:\\"));
+}
+
+TEST(IsRegisteredIn, EmptyListRegistersNothing)
+{
+    Registered reg;
+    EXPECT_EQ(0, IsRegisteredIn(reg.get(), "C:\\Docs"));
+}
+
+TEST(IsRegisteredIn, LooksNoFurtherThanTheFirstEmptySlot)
+{
+    Registered reg({"C:\\Docs"});
+    reg.Set(2, "C:\\Hidden");
+    EXPECT_EQ(0, IsRegisteredIn(reg.get(), "C:\\Hidden"));
+}
+
+TEST(IsRegisteredIn, FullListMatchesItsLastSlot)
+{
+    Registered reg;
+    for (int i = 0; i < kRegisteredSlots; ++i)
+        reg.Set(i, Numbered("C:\\r", i).c_str());
+    EXPECT_EQ(1, IsRegisteredIn(reg.get(), "C:\\r29"));
+    EXPECT_EQ(0, IsRegisteredIn(reg.get(), "C:\\r30"));
+}
+
+TEST(IsUncPath, NeedsTwoLeadingBackslashes)
+{
+    EXPECT_EQ(1, IsUncPath("\\\\server\\share"));
+    EXPECT_EQ(1, IsUncPath("\\\\"));
+    EXPECT_EQ(0, IsUncPath("\\server"));
+    EXPECT_EQ(0, IsUncPath("\\"));
+    EXPECT_EQ(0, IsUncPath(""));
+    EXPECT_EQ(0, IsUncPath("C:\\\\x"));
+    // ソ ends with the backslash byte, but it is the second byte of a character.
+    EXPECT_EQ(0, IsUncPath("\x83\x5C\\"));
+}
+
+TEST(HistoryLimit, KeepsValuesFrom1To50)
+{
+    EXPECT_EQ(1, HistoryLimit(1));
+    EXPECT_EQ(20, HistoryLimit(20));
+    EXPECT_EQ(50, HistoryLimit(50));
+}
+
+TEST(HistoryLimit, HandEditedValuesBelow1ActAs1AndAbove50As50)
+{
+    EXPECT_EQ(1, HistoryLimit(0));
+    EXPECT_EQ(1, HistoryLimit(-5));
+    EXPECT_EQ(1, HistoryLimit(INT_MIN));
+    EXPECT_EQ(50, HistoryLimit(51));
+    EXPECT_EQ(50, HistoryLimit(999999999));
+    EXPECT_EQ(50, HistoryLimit(INT_MAX));
+}
+
+// ====================================================================================
+// Drive classes
+
+TEST(DriveClassFromType, MapsEachPlatformDriveTypeToItsClassNumber)
+{
+    // The class numbers are fixed: the removable filter refuses classes 3 and above.
+    EXPECT_EQ(0, DriveClassFromType(3));  // DRIVE_FIXED: fixed disk
+    EXPECT_EQ(1, DriveClassFromType(6));  // DRIVE_RAMDISK: RAM disk
+    EXPECT_EQ(2, DriveClassFromType(4));  // DRIVE_REMOTE: network drive
+    EXPECT_EQ(3, DriveClassFromType(2));  // DRIVE_REMOVABLE: removable disk
+    EXPECT_EQ(4, DriveClassFromType(5));  // DRIVE_CDROM: CD-ROM
+}
+
+TEST(DriveClassFromType, EverythingElseIsUnknown)
+{
+    EXPECT_EQ(5, DriveClassFromType(0));  // DRIVE_UNKNOWN
+    EXPECT_EQ(5, DriveClassFromType(1));  // DRIVE_NO_ROOT_DIR
+    EXPECT_EQ(5, DriveClassFromType(7));
+    EXPECT_EQ(5, DriveClassFromType(0xFFFFFFFFu));
+}
+
+// ====================================================================================
+// Recording: move to front, no duplicates, the last entry falls off a full history
+
+TEST(RecordPath, FirstPathGoesToSlot0OfAnEmptyHistory)
+{
+    History h;
+    // A stale text behind an empty slot 0 must not become the second entry.
+    h.Set(1, "C:\\stale");
+    RecordPath(h.get(), 20, "C:\\first");
+    EXPECT_EQ(Entries({"C:\\first"}), h.Entries());
+    EXPECT_EQ('\0', h[1][0]);
+}
+
+TEST(RecordPath, EmptyPathIsNotRecorded)
+{
+    History h({"C:\\a", "C:\\b"});
+    RecordPath(h.get(), 20, "");
+    EXPECT_EQ(Entries({"C:\\a", "C:\\b"}), h.Entries());
+
+    History empty;
+    RecordPath(empty.get(), 20, "");
+    EXPECT_TRUE(empty.EmptyFrom(0));
+}
+
+TEST(RecordPath, NewPathGoesInFrontOfTheOthers)
+{
+    History h({"C:\\a", "C:\\b", "C:\\c"});
+    RecordPath(h.get(), 20, "C:\\new");
+    EXPECT_EQ(Entries({"C:\\new", "C:\\a", "C:\\b", "C:\\c"}), h.Entries());
+    EXPECT_TRUE(h.EmptyFrom(4));
+}
+
+TEST(RecordPath, PathInSlot4OfTenMovesToFrontAndTheRestStays)
+{
+    History h;
+    FillNumbered(h, 10);
+    RecordPath(h.get(), 20, "C:\\h04");
+    EXPECT_EQ(Entries({"C:\\h04", "C:\\h00", "C:\\h01", "C:\\h02", "C:\\h03", "C:\\h05",
+                       "C:\\h06", "C:\\h07", "C:\\h08", "C:\\h09"}),
+              h.Entries());
+    EXPECT_TRUE(h.EmptyFrom(10));
+}
+
+TEST(RecordPath, PathAlreadyInSlot0LeavesTheHistoryAsItIs)
+{
+    History h({"C:\\a", "C:\\b", "C:\\c"});
+    RecordPath(h.get(), 20, "C:\\a");
+    EXPECT_EQ(Entries({"C:\\a", "C:\\b", "C:\\c"}), h.Entries());
+}
+
+TEST(RecordPath, PathInTheLastSlotOfAFullHistoryMovesWithoutLoss)
+{
+    History h;
+    FillNumbered(h, 20);
+    RecordPath(h.get(), 20, "C:\\h19");
+    ASSERT_EQ(20u, h.Entries().size());
+    EXPECT_STREQ("C:\\h19", h[0]);
+    for (int i = 1; i < 20; ++i)
+        EXPECT_EQ(Numbered("C:\\h", i - 1), h[i]) << "slot " << i;
+}
+
+TEST(RecordPath, PathsDifferingInCaseOrTrailingBackslashAreSeparateEntries)
+{
+    History h;
+    RecordPath(h.get(), 20, "C:\\Work");
+    RecordPath(h.get(), 20, "C:\\work");
+    RecordPath(h.get(), 20, "C:\\Work\\");
+    EXPECT_EQ(Entries({"C:\\Work\\", "C:\\work", "C:\\Work"}), h.Entries());
+}
+
+TEST(RecordPath, OneBelowTheLimitGainsAnEntryAndIsFull)
+{
+    History h;
+    FillNumbered(h, 9);
+    RecordPath(h.get(), 10, "C:\\new");
+    ASSERT_EQ(10u, h.Entries().size());
+    EXPECT_STREQ("C:\\new", h[0]);
+    EXPECT_STREQ("C:\\h08", h[9]);
+    EXPECT_TRUE(h.EmptyFrom(10));
+}
+
+TEST(RecordPath, AtTheLimitTheLastEntryFallsOff)
+{
+    History h;
+    FillNumbered(h, 10);
+    RecordPath(h.get(), 10, "C:\\new");
+    ASSERT_EQ(10u, h.Entries().size());
+    EXPECT_STREQ("C:\\new", h[0]);
+    for (int i = 1; i < 10; ++i)
+        EXPECT_EQ(Numbered("C:\\h", i - 1), h[i]) << "slot " << i;
+    EXPECT_TRUE(h.EmptyFrom(10));
+}
+
+TEST(RecordPath, FullHistoryOf50LosesSlot49)
+{
+    History h;
+    FillNumbered(h, kHistorySlots);
+    RecordPath(h.get(), 50, "C:\\new");
+    ASSERT_EQ(50u, h.Entries().size());
+    EXPECT_STREQ("C:\\new", h[0]);
+    EXPECT_STREQ("C:\\h48", h[49]);
+}
+
+TEST(RecordPath, LimitAbove50KeepsAtMost50)
+{
+    History h;
+    FillNumbered(h, kHistorySlots);
+    RecordPath(h.get(), 1000, "C:\\new");
+    ASSERT_EQ(50u, h.Entries().size());
+    EXPECT_STREQ("C:\\new", h[0]);
+    EXPECT_STREQ("C:\\h48", h[49]);
+
+    History grow;
+    FillNumbered(grow, 49);
+    RecordPath(grow.get(), INT_MAX, "C:\\new");
+    EXPECT_EQ(50u, grow.Entries().size());
+    EXPECT_STREQ("C:\\h48", grow[49]);
+}
+
+TEST(RecordPath, LimitBelow1KeepsOnlySlot0)
+{
+    for (int limit : {1, 0, -1, INT_MIN}) {
+        History h({"C:\\old"});
+        RecordPath(h.get(), limit, "C:\\new");
+        EXPECT_EQ(Entries({"C:\\new"}), h.Entries()) << "MaxLogData " << limit;
+
+        History empty;
+        RecordPath(empty.get(), limit, "C:\\first");
+        RecordPath(empty.get(), limit, "C:\\second");
+        EXPECT_EQ(Entries({"C:\\second"}), empty.Entries()) << "MaxLogData " << limit;
+    }
+}
+
+TEST(RecordPath, GapEndsTheListAndTheSlotAfterItIsEmptied)
+{
+    // Slot 2 empty, slot 3 a stray entry: the new path makes three entries and the
+    // history is contiguous again.
+    History h({"C:\\a", "C:\\b"});
+    h.Set(3, "C:\\stray");
+    RecordPath(h.get(), 20, "C:\\new");
+    EXPECT_EQ(Entries({"C:\\new", "C:\\a", "C:\\b"}), h.Entries());
+    EXPECT_TRUE(h.EmptyFrom(3));
+}
+
+TEST(RecordPath, ShiftJisPathWithBackslashTrailByteIsMatchedWhole)
+{
+    // D:\表 (0x95 0x5C) and D:\表\ソ (ソ = 0x83 0x5C)
+    const char* hyou = "D:\\\x95\x5C";
+    const char* hyouSo = "D:\\\x95\x5C\\\x83\x5C";
+    History h;
+    RecordPath(h.get(), 20, hyou);
+    RecordPath(h.get(), 20, hyouSo);
+    RecordPath(h.get(), 20, hyou);
+    EXPECT_EQ(Entries({hyou, hyouSo}), h.Entries());
+}
+
+TEST(RecordPath, A255CharacterPathIsRecordedWholeAndMatchedAgain)
+{
+    const std::string path = "C:\\" + Repeat('p', 252);
+    History h({"C:\\a"});
+    RecordPath(h.get(), 20, path.c_str());
+    RecordPath(h.get(), 20, "C:\\b");
+    RecordPath(h.get(), 20, path.c_str());
+    EXPECT_EQ(Entries({path, "C:\\b", "C:\\a"}), h.Entries());
+}
+
+TEST(RecordPath, TextLongerThanASlotIsCutAndRecordedOnlyOnce)
+{
+    // A 256-character text is kept as its first 255 characters. Recording the same
+    // text again must find that entry, not add a second copy of it.
+    const std::string text = "C:\\" + Repeat('q', 253);
+    ASSERT_EQ(256u, text.size());
+    History h;
+    RecordPath(h.get(), 20, text.c_str());
+    ASSERT_EQ(Entries({text.substr(0, 255)}), h.Entries());
+    RecordPath(h.get(), 20, text.c_str());
+    EXPECT_EQ(1u, h.Entries().size()) << "the cut text is in the history more than once";
+    EXPECT_EQ(text.substr(0, 255), std::string(h[0]));
+}
+
+// ====================================================================================
+// Compaction and the cap
+
+TEST(CompactHistory, RemovesEveryEqualEntryAndClosesUpInOrder)
+{
+    History h({"Deleted", "C:\\a", "Deleted", "Deleted", "C:\\b", "C:\\c", "Deleted"});
+    CompactHistory(h.get(), TK_DELETED_MARKER);
+    EXPECT_EQ(Entries({"C:\\a", "C:\\b", "C:\\c"}), h.Entries());
+    EXPECT_TRUE(h.EmptyFrom(3));
+}
+
+TEST(CompactHistory, ComparesByteForByte)
+{
+    History h({"deleted", "Deleted ", "Deleted\\", "Deleted"});
+    CompactHistory(h.get(), TK_DELETED_MARKER);
+    EXPECT_EQ(Entries({"deleted", "Deleted ", "Deleted\\"}), h.Entries());
+    EXPECT_TRUE(h.EmptyFrom(3));
+}
+
+TEST(CompactHistory, NothingToRemoveLeavesTheHistoryAsItIs)
+{
+    History h({"C:\\a", "C:\\b"});
+    CompactHistory(h.get(), TK_DELETED_MARKER);
+    EXPECT_EQ(Entries({"C:\\a", "C:\\b"}), h.Entries());
+}
+
+TEST(CompactHistory, EmptyHistoryStaysEmpty)
+{
+    History h;
+    CompactHistory(h.get(), TK_DELETED_MARKER);
+    EXPECT_TRUE(h.EmptyFrom(0));
+}
+
+TEST(CompactHistory, AllRemovedLeavesAnEmptyHistory)
+{
+    History h;
+    for (int i = 0; i < kHistorySlots; ++i)
+        h.Set(i, TK_DELETED_MARKER);
+    CompactHistory(h.get(), TK_DELETED_MARKER);
+    EXPECT_TRUE(h.EmptyFrom(0));
+}
+
+TEST(CompactHistory, FullHistoryLosesItsFirstAndLastEntries)
+{
+    History h;
+    FillNumbered(h, kHistorySlots);
+    h.Set(0, TK_DELETED_MARKER);
+    h.Set(49, TK_DELETED_MARKER);
+    CompactHistory(h.get(), TK_DELETED_MARKER);
+    ASSERT_EQ(48u, h.Entries().size());
+    for (int i = 0; i < 48; ++i)
+        EXPECT_EQ(Numbered("C:\\h", i + 1), h[i]) << "slot " << i;
+    EXPECT_TRUE(h.EmptyFrom(48));
+}
+
+TEST(CompactHistory, EntriesBehindAGapAreEmptied)
+{
+    History h({"C:\\a", "Deleted", "C:\\b"});
+    h.Set(4, "C:\\stray");
+    h.Set(49, "C:\\stray49");
+    CompactHistory(h.get(), TK_DELETED_MARKER);
+    EXPECT_EQ(Entries({"C:\\a", "C:\\b"}), h.Entries());
+    EXPECT_TRUE(h.EmptyFrom(2));
+}
+
+TEST(CompactHistory, RemovesAnyGivenText)
+{
+    History h({"C:\\a", "D:\\\x95\x5C", "C:\\b", "D:\\\x95\x5C"});  // D:\表
+    CompactHistory(h.get(), "D:\\\x95\x5C");
+    EXPECT_EQ(Entries({"C:\\a", "C:\\b"}), h.Entries());
+    EXPECT_TRUE(h.EmptyFrom(2));
+}
+
+TEST(CapHistory, LoweringTheLimitFrom30To10KeepsTheTenMostRecent)
+{
+    History h;
+    FillNumbered(h, 30);
+    CapHistory(h.get(), 10);
+    ASSERT_EQ(10u, h.Entries().size());
+    for (int i = 0; i < 10; ++i)
+        EXPECT_EQ(Numbered("C:\\h", i), h[i]) << "slot " << i;
+    EXPECT_TRUE(h.EmptyFrom(10));
+}
+
+TEST(CapHistory, LimitOf50OrMoreRemovesNothing)
+{
+    for (int limit : {50, 51, INT_MAX}) {
+        History h;
+        FillNumbered(h, kHistorySlots);
+        CapHistory(h.get(), limit);
+        EXPECT_EQ(50u, h.Entries().size()) << "MaxLogData " << limit;
+        EXPECT_STREQ("C:\\h49", h[49]) << "MaxLogData " << limit;
+    }
+}
+
+TEST(CapHistory, LimitBelow1KeepsOneEntry)
+{
+    for (int limit : {1, 0, -7, INT_MIN}) {
+        History h;
+        FillNumbered(h, 5);
+        CapHistory(h.get(), limit);
+        EXPECT_EQ(Entries({"C:\\h00"}), h.Entries()) << "MaxLogData " << limit;
+        EXPECT_TRUE(h.EmptyFrom(1)) << "MaxLogData " << limit;
+    }
+}
+
+TEST(CapHistory, ShorterHistoryIsUntouched)
+{
+    History h({"C:\\a", "C:\\b"});
+    CapHistory(h.get(), 20);
+    EXPECT_EQ(Entries({"C:\\a", "C:\\b"}), h.Entries());
+}
+
+TEST(CapHistory, LeavesADeletedMarkerAlone)
+{
+    // The marker text is removed only by a purge.
+    History h({"C:\\a", "Deleted", "C:\\b"});
+    CapHistory(h.get(), 20);
+    EXPECT_EQ(Entries({"C:\\a", "Deleted", "C:\\b"}), h.Entries());
+}
+
+// ====================================================================================
+// Purges: mark with "Deleted", then compact
+
+TEST(PurgeRegistered, RemovesRegisteredFoldersOnly)
+{
+    Registered reg({"C:\\Docs", "D:\\Music"});
+    History h({"C:\\a", "C:\\Docs", "C:\\docs", "D:\\Music", "C:\\b"});
+    PurgeRegistered(h.get(), reg.get());
+    EXPECT_EQ(Entries({"C:\\a", "C:\\docs", "C:\\b"}), h.Entries());
+    EXPECT_TRUE(h.EmptyFrom(3));
+}
+
+TEST(PurgeRegistered, FullListsOfBothKinds)
+{
+    Registered reg;
+    for (int i = 0; i < kRegisteredSlots; ++i)
+        reg.Set(i, Numbered("C:\\h", 2 * i).c_str());  // even entries h00 .. h58
+    History h;
+    FillNumbered(h, kHistorySlots);
+    PurgeRegistered(h.get(), reg.get());
+    // h00 .. h48 even are registered; the odd ones stay in order.
+    ASSERT_EQ(25u, h.Entries().size());
+    for (int i = 0; i < 25; ++i)
+        EXPECT_EQ(Numbered("C:\\h", 2 * i + 1), h[i]) << "slot " << i;
+    EXPECT_TRUE(h.EmptyFrom(25));
+}
+
+TEST(PurgeRegistered, RegisteredFolderBehindAGapInTheListIsNotUsed)
+{
+    Registered reg({"C:\\Docs"});
+    reg.Set(2, "C:\\b");
+    History h({"C:\\a", "C:\\b", "C:\\Docs"});
+    PurgeRegistered(h.get(), reg.get());
+    EXPECT_EQ(Entries({"C:\\a", "C:\\b"}), h.Entries());
+}
+
+TEST(PurgeDriveClass, NetworkEntries1And3OfFiveGo)
+{
+    History h({"C:\\zero", "N:\\one", "C:\\two", "N:\\three", "R:\\four"});
+    PurgeDriveClass(h.get(), kDriveRemote, FakeDriveClass);
+    EXPECT_EQ(Entries({"C:\\zero", "C:\\two", "R:\\four"}), h.Entries());
+    EXPECT_EQ('\0', h[3][0]);
+    EXPECT_EQ('\0', h[4][0]);
+    EXPECT_TRUE(h.EmptyFrom(3));
+}
+
+TEST(PurgeDriveClass, RemovableAndCdromPurgesLeaveUnknownDrives)
+{
+    History h({"E:\\stick", "C:\\disk", "Q:\\cd", "U:\\unknown", "E:\\stick2"});
+    PurgeDriveClass(h.get(), kDriveRemovable, FakeDriveClass);
+    PurgeDriveClass(h.get(), kDriveCdrom, FakeDriveClass);
+    EXPECT_EQ(Entries({"C:\\disk", "U:\\unknown"}), h.Entries());
+    EXPECT_TRUE(h.EmptyFrom(2));
+}
+
+TEST(PurgeDriveClass, FullHistoryAllOfTheClassEmptiesIt)
+{
+    History h;
+    FillNumbered(h, kHistorySlots, "N:\\n");
+    PurgeDriveClass(h.get(), kDriveRemote, FakeDriveClass);
+    EXPECT_TRUE(h.EmptyFrom(0));
+}
+
+TEST(PurgeUncPaths, RemovesTextsThatStartWithTwoBackslashes)
+{
+    History h({"\\\\srv\\share", "C:\\a", "\\\\", "\\single", "C:\\\\double", "N:\\net"});
+    PurgeUncPaths(h.get());
+    // A network drive letter is the drive-class purge's business, not this one's.
+    EXPECT_EQ(Entries({"C:\\a", "\\single", "C:\\\\double", "N:\\net"}), h.Entries());
+    EXPECT_TRUE(h.EmptyFrom(4));
+}
+
+TEST(PurgeVanished, RemovesVanishedFoldersOnFixedAndRamDisks)
+{
+    gExistQueries.clear();
+    History h({"C:\\here", "C:\\gone", "R:\\gone", "R:\\here"});
+    PurgeVanished(h.get(), FakeFolderExists, FakeDriveClass);
+    EXPECT_EQ(Entries({"C:\\here", "R:\\here"}), h.Entries());
+    EXPECT_TRUE(h.EmptyFrom(2));
+}
+
+TEST(PurgeVanished, NeverRemovesNetworkRemovableCdromUnknownOrUncEntries)
+{
+    gExistQueries.clear();
+    // The UNC entries report a fixed disk (see FakeDriveClass): only their leading
+    // backslash keeps them.
+    History h({"N:\\gone", "E:\\gone", "Q:\\gone", "U:\\gone", "\\\\srv\\gone", "\\gone"});
+    PurgeVanished(h.get(), FakeFolderExists, FakeDriveClass);
+    EXPECT_EQ(Entries({"N:\\gone", "E:\\gone", "Q:\\gone", "U:\\gone", "\\\\srv\\gone",
+                       "\\gone"}),
+              h.Entries());
+}
+
+TEST(PurgeVanished, AsksAboutEveryEntryUpToTheFirstEmptySlot)
+{
+    gExistQueries.clear();
+    History h({"C:\\a", "\\\\srv\\share", "E:\\stick", "N:\\net"});
+    h.Set(5, "C:\\stray");
+    PurgeVanished(h.get(), FakeFolderExists, FakeDriveClass);
+    EXPECT_EQ(Entries({"C:\\a", "\\\\srv\\share", "E:\\stick", "N:\\net"}), gExistQueries);
+    // The stray entry behind the gap is not queried, and the compaction empties it.
+    EXPECT_TRUE(h.EmptyFrom(4));
+}
+
+TEST(PurgeVanished, FullHistoryOfVanishedFoldersEmptiesIt)
+{
+    gExistQueries.clear();
+    History h;
+    FillNumbered(h, kHistorySlots);
+    PurgeVanished(h.get(), NothingExists, FakeDriveClass);
+    EXPECT_EQ(50u, gExistQueries.size());
+    EXPECT_TRUE(h.EmptyFrom(0));
+}
+
+// An entry that reads exactly "Deleted" cannot be told from the marker: every purge
+// removes it, even when its own test selects nothing.
+class EveryPurge : public ::testing::TestWithParam<int> {
+protected:
+    void RunPurge(History& h)
+    {
+        Registered none;
+        switch (GetParam()) {
+        case 0: PurgeRegistered(h.get(), none.get()); break;
+        case 1: PurgeDriveClass(h.get(), kDriveRemote, FakeDriveClass); break;
+        case 2: PurgeUncPaths(h.get()); break;
+        case 3: PurgeVanished(h.get(), FakeFolderExists, FakeDriveClass); break;
+        }
+    }
+};
+
+TEST_P(EveryPurge, RemovesAnEntryThatReadsDeleted)
+{
+    History h({"Deleted", "C:\\a", "Deleted", "C:\\b", "Deleted"});
+    RunPurge(h);
+    EXPECT_EQ(Entries({"C:\\a", "C:\\b"}), h.Entries());
+    EXPECT_TRUE(h.EmptyFrom(2));
+}
+
+TEST_P(EveryPurge, SelectingNothingLeavesTheHistoryAsItIs)
+{
+    History h({"C:\\a", "D:\\\x95\x5C", "C:\\b"});  // D:\表
+    RunPurge(h);
+    EXPECT_EQ(Entries({"C:\\a", "D:\\\x95\x5C", "C:\\b"}), h.Entries());
+}
+
+TEST_P(EveryPurge, EmptyHistoryStaysEmpty)
+{
+    History h;
+    RunPurge(h);
+    EXPECT_TRUE(h.EmptyFrom(0));
+}
+
+std::string PurgeName(const ::testing::TestParamInfo<int>& info)
+{
+    static const char* const names[] = {"Registered", "DriveClass", "Unc", "Vanished"};
+    return names[info.param];
+}
+
+INSTANTIATE_TEST_SUITE_P(Purges, EveryPurge, ::testing::Values(0, 1, 2, 3), PurgeName);
+
+// ====================================================================================
+// Scaling of delays
+
+TEST(ScaleSaturated, MultipliesWithinRange)
+{
+    EXPECT_EQ(3000, ScaleSaturated(3, 1000));
+    EXPECT_EQ(0, ScaleSaturated(0, 60000));
+    EXPECT_EQ(-300000, ScaleSaturated(-5, 60000));
+    EXPECT_EQ(2147460000, ScaleSaturated(35791, 60000));
+    EXPECT_EQ(2147483000, ScaleSaturated(2147483, 1000));
+}
+
+TEST(ScaleSaturated, HoldsOverflowAtTheEndsOfTheRange)
+{
+    EXPECT_EQ(INT_MAX, ScaleSaturated(35792, 60000));
+    EXPECT_EQ(INT_MAX, ScaleSaturated(2147484, 1000));
+    EXPECT_EQ(INT_MAX, ScaleSaturated(999999999, 60000));
+    EXPECT_EQ(INT_MAX, ScaleSaturated(INT_MAX, 60000));
+    EXPECT_EQ(INT_MIN, ScaleSaturated(-2147484, 1000));
+    EXPECT_EQ(INT_MIN, ScaleSaturated(-99999999, 60000));
+    EXPECT_EQ(INT_MIN, ScaleSaturated(INT_MIN, 1000));
+    EXPECT_EQ(INT_MAX, ScaleSaturated(INT_MIN, -1));
+}
+
+}  // namespace
