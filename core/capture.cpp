@@ -25,6 +25,11 @@ int IsRegisteredFolder(const char* path)
 
 int GetDriveClass(const char* path)
 {
+    // A UNC path names a share on a server: a network folder. Its first three characters
+    // are no root the platform could classify, and an unknown class would make the
+    // removable-media filter refuse every UNC path even where network folders are wanted.
+    if (IsUncPath(path))
+        return kDriveRemote;
     // The root of a drive-form path is its first three characters ("C:\").
     char root[4];
     int i = 0;

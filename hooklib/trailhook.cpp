@@ -26,6 +26,28 @@ static int SameText(const char* a, const char* b)
     return 0;
 }
 
+// Copies the text of a WM_SETTEXT into a path slot, in the ANSI code page. Returns 0 when
+// it does not fit in 255 characters.
+//
+// Explorer's address field is a Unicode window: should its text reach this ANSI hook as
+// it was set, in UTF-16, it is converted to the ANSI code page. An ANSI text whose second
+// byte is NUL has one character and is no path, so a NUL there marks UTF-16 text.
+static int CopyText(const char* text, char* path)
+{
+    if (text[0] != '\0' && text[1] == '\0') {
+        const int n = WideCharToMultiByte(CP_ACP, 0, reinterpret_cast<const WCHAR*>(text), -1,
+                                          path, kTextSize, nullptr, nullptr);
+        return n > 0;
+    }
+    int n = 0;
+    for (; n < kTextSize && text[n] != '\0'; ++n)
+        path[n] = text[n];
+    if (n == kTextSize)
+        return 0;
+    path[n] = '\0';
+    return 1;
+}
+
 static HWND FindMainWindow(void)
 {
     return FindWindowA(TK_MAIN_CLASS, TK_MAIN_TITLE);
@@ -48,12 +70,8 @@ static void HandOver(HWND edit, const char* text)
     // A text that does not fit a path slot is no folder Trailkeep could reopen:
     // it is ignored rather than cut into the name of some other folder.
     char path[kTextSize];
-    int n = 0;
-    for (; n < kTextSize && text[n] != '\0'; ++n)
-        path[n] = text[n];
-    if (n == kTextSize)
+    if (!CopyText(text, path))
         return;
-    path[n] = '\0';
     if (!IsPathText(path))
         return;
 
