@@ -145,6 +145,36 @@ std::string IniKeys(const std::string& file, const char* section)
     return keys;
 }
 
+std::string HistoryInFile(const std::string& file)
+{
+    std::string lines;
+    ForEachKey(file, "Path_Log", [&](const std::string& k, const std::string& v) {
+        lines += k + "=" + v + "\n";
+    });
+    return lines;
+}
+
+std::string HistoryLines(const std::vector<std::string>& paths)
+{
+    std::string lines;
+    for (size_t i = 0; i < paths.size(); ++i) {
+        char key[16];
+        wsprintfA(key, "Log_%02d=", static_cast<int>(i));
+        lines += key + paths[i] + "\n";
+    }
+    return lines;
+}
+
+::testing::AssertionResult FileHistoryBecomes(const std::string& file,
+                                              const std::vector<std::string>& paths)
+{
+    const std::string expected = HistoryLines(paths);
+    if (WaitFor([&] { return HistoryInFile(file) == expected; }))
+        return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << "history in the file:\n" << Utf8(HistoryInFile(file))
+                                         << "expected:\n" << Utf8(expected);
+}
+
 bool Process::Running() const
 {
     return info.hProcess != nullptr && WaitForSingleObject(info.hProcess, 0) == WAIT_TIMEOUT;
@@ -263,7 +293,12 @@ bool StartExplorer(Explorer* explorer, const std::string& title, const std::stri
 
 void SetAddressText(const Explorer& explorer, const char* text)
 {
-    SendMessageA(explorer.edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text));
+    // The fixture sets the text from its own thread, as Explorer does when it navigates.
+    COPYDATASTRUCT data;
+    data.dwData = 0x54584554;
+    data.cbData = lstrlenA(text);
+    data.lpData = const_cast<char*>(text);
+    SendMessageA(explorer.window, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&data));
 }
 
 std::string WindowText(HWND wnd)

@@ -3,8 +3,11 @@
 #pragma once
 #include <windows.h>
 
+#include <gtest/gtest.h>
+
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace tk {
 
@@ -30,6 +33,14 @@ bool FileExists(const std::string& path);
 bool IniValue(const std::string& file, const char* section, const char* key, std::string* value);
 // The keys of a section in file order.
 std::string IniKeys(const std::string& file, const char* section);
+// The folder history as the settings file holds it: "key=value" lines in file order.
+std::string HistoryInFile(const std::string& file);
+// The history lines that `paths` would give, Log_00 first.
+std::string HistoryLines(const std::vector<std::string>& paths);
+// Waits until the file holds exactly that history (a save in progress rewrites the file
+// key by key); on failure the message shows what it holds.
+::testing::AssertionResult FileHistoryBecomes(const std::string& file,
+                                              const std::vector<std::string>& paths);
 
 // A running program started by a test; ended by Stop() or at destruction.
 struct Process {
@@ -64,6 +75,7 @@ struct Explorer {
 // Starts the fixture with its own arguments (see standin_explorer.cpp) and waits for the
 // window titled `title`.
 bool StartExplorer(Explorer* explorer, const std::string& title, const std::string& args = "");
+// The stand-in sets `text` (code page 932) into its address field from its own thread.
 void SetAddressText(const Explorer& explorer, const char* text);
 std::string WindowText(HWND wnd);
 
