@@ -1,1 +1,121 @@
+// Opening a folder: an Explorer window that already shows it is found by its title or by
+// the text of one of its descendants, and brought forward.
 #include <gtest/gtest.h>
+
+#include "testsupport.h"
+
+#include "core/settings.h"
+#include "menus/openfolder.h"
+
+using namespace tk;
+
+namespace {
+
+LRESULT CALLBACK PlainProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam)
+{
+    return DefWindowProcA(wnd, msg, wParam, lParam);
+}
+
+// An Explorer-like window of this process: a top-level window of an Explorer class with
+// an address band and an Edit inside it.
+struct FolderWindow {
+    HWND top = nullptr;
+    HWND edit = nullptr;
+    FolderWindow(const char* cls, const char* title, const char* address)
+    {
+        WNDCLASSA wc{};
+        wc.lpfnWndProc = PlainProc;
+        wc.hInstance = GetModuleHandleA(nullptr);
+        wc.lpszClassName = cls;
+        RegisterClassA(&wc);
+        top = CreateWindowExA(0, cls, title, WS_OVERLAPPEDWINDOW | WS_VISIBLE, 50, 50, 300, 200,
+                              nullptr, nullptr, wc.hInstance, nullptr);
+        HWND band = CreateWindowExA(0, "Static", "", WS_CHILD | WS_VISIBLE, 0, 0, 280, 30, top,
+                                    nullptr, wc.hInstance, nullptr);
+        edit = CreateWindowExA(0, "Edit", address, WS_CHILD | WS_VISIBLE, 0, 0, 280, 20, band,
+                               nullptr, wc.hInstance, nullptr);
+    }
+    ~FolderWindow() { DestroyWindow(top); }
+};
+
+// Presses OK on the message box "開けません" when it comes up; remembers whether it did.
+struct BoxWatcher {
+    HANDLE thread = nullptr;
+    volatile LONG seen = 0;
+    static DWORD WINAPI Watch(LPVOID self)
+    {
+        BoxWatcher* watcher = static_cast<BoxWatcher*>(self);
+        WaitFor([&] {
+            HWND box = FindWindowA("#32770", nullptr);
+            if (box == nullptr || FindWindowExA(box, nullptr, "Static", "開けません") == nullptr)
+                return false;
+            watcher->seen = 1;
+            PostMessageA(box, WM_COMMAND, IDOK, 0);
+            return true;
+        });
+        return 0;
+    }
+    BoxWatcher() { thread = CreateThread(nullptr, 0, Watch, this, 0, nullptr); }
+    ~BoxWatcher()
+    {
+        WaitForSingleObject(thread, 30000);
+        CloseHandle(thread);
+    }
+};
+
+class OpenFolderTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        OpenExistFolder = 0;
+        OpenMode = 0;
+    }
+};
+
+TEST_F(OpenFolderTest, WindowTitledWithThePathIsBroughtForward)
+{
+    FolderWindow other("CabinetWClass", "C:\\Other", "C:\\Other");
+    FolderWindow cabinet("CabinetWClass", "C:\\Users\\Public", "");
+    FolderWindow explore("ExploreWClass", "C:\\Program Files", "");
+    SetForegroundWindow(other.top);
+    EXPECT_EQ(OpenFolder("C:\\Users\\Public"), cabinet.top);
+    EXPECT_TRUE(WaitFor([&] { return GetForegroundWindow() == cabinet.top; }));
+    EXPECT_EQ(OpenFolder("C:\\Program Files"), explore.top);
+    EXPECT_TRUE(WaitFor([&] { return GetForegroundWindow() == explore.top; }));
+}
+
+// A window titled with the folder's name only is found through its address field: the
+// field is returned (its text is what a delayed capture reads again), and its top-level
+// window comes forward.
+TEST_F(OpenFolderTest, AddressFieldShowingThePathIsFoundThroughItsWindow)
+{
+    FolderWindow named("CabinetWClass", "Public", "C:\\Users\\Public");
+    FolderWindow other("ExploreWClass", "Other", "C:\\Other");
+    SetForegroundWindow(other.top);
+    EXPECT_EQ(OpenFolder("C:\\Users\\Public"), named.edit);
+    EXPECT_TRUE(WaitFor([&] { return GetForegroundWindow() == named.top; }));
+}
+
+// Only an exact match counts; a path that cannot be reached then tells the user so.
+TEST_F(OpenFolderTest, NearMatchesAreNotTheFolder)
+{
+    FolderWindow upper("CabinetWClass", "Near", "C:\\NO\\SUCH\\FOLDER");
+    FolderWindow slash("CabinetWClass", "Slash", "C:\\no\\such\\folder\\");
+    FolderWindow notExplorer("Notepad", "C:\\no\\such\\folder", "C:\\no\\such\\folder");
+    BoxWatcher watcher;
+    EXPECT_EQ(OpenFolder("C:\\no\\such\\folder"), nullptr);
+    EXPECT_EQ(watcher.seen, 1) << "no box 開けません for an unreachable folder";
+}
+
+// With OpenExistFolder set no window is looked for: an open window showing the folder
+// does not keep the unreachable path from being reported.
+TEST_F(OpenFolderTest, AlwaysNewWindowSkipsTheSearch)
+{
+    OpenExistFolder = 1;
+    FolderWindow cabinet("CabinetWClass", "C:\\gone\\away", "C:\\gone\\away");
+    BoxWatcher watcher;
+    EXPECT_EQ(OpenFolder("C:\\gone\\away"), nullptr);
+    EXPECT_EQ(watcher.seen, 1);
+}
+
+}  // namespace
