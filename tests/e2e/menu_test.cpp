@@ -1,1 +1,186 @@
+// The folder menu end to end: from the tray icon or the launcher, back to a folder in one
+// click, with simulated mouse and keyboard input.
 #include <gtest/gtest.h>
+
+#include "testsupport.h"
+
+using namespace tk;
+
+namespace {
+
+class Menus : public ::testing::Test {
+protected:
+    void SetUp() override { EndStrayTrailkeeps(); }
+    void TearDown() override
+    {
+        CloseMenus();
+        if (main_ != nullptr && tk_.Running()) {
+            EXPECT_EQ(CloseTrailkeep(&tk_, main_), 0);
+        }
+        EndStrayTrailkeeps();
+    }
+    void Launch(const std::string& ini)
+    {
+        dir_ = MakeScratchDir(::testing::UnitTest::GetInstance()->current_test_info()->name());
+        ini_ = dir_ + "\\Trailkeep.ini";
+        WriteFileBytes(ini_, ini);
+        main_ = StartTrailkeep(&tk_, dir_);
+        ASSERT_NE(main_, nullptr);
+    }
+    // Waits until `count` menus are open; returns the topmost.
+    static HWND WaitMenus(size_t count)
+    {
+        HWND top = nullptr;
+        WaitFor([&] {
+            const std::vector<HWND> menus = VisibleMenus();
+            top = menus.size() == count ? menus.front() : nullptr;
+            return top != nullptr;
+        });
+        return top;
+    }
+    // Opens the history sub-menu of an open folder menu with the keyboard.
+    static HWND OpenHistoryWithKeys()
+    {
+        Press(VK_DOWN);
+        Press(VK_RIGHT);
+        return WaitMenus(2);
+    }
+    // Clicks the item at `position` of an open menu window holding `items` items.
+    static void ClickItem(HWND menu, int position, int items)
+    {
+        RECT r;
+        GetWindowRect(menu, &r);
+        const int height = (r.bottom - r.top) / items;
+        Click((r.left + r.right) / 2, r.top + height * position + height / 2);
+    }
+    Process tk_;
+    HWND main_ = nullptr;
+    std::string dir_, ini_;
+};
+
+TEST_F(Menus, LauncherExitCodesTellWhetherTrailkeepRuns)
+{
+    EXPECT_EQ(RunTrailmenu(), 0);
+    EXPECT_TRUE(VisibleMenus().empty());
+    Launch("");
+    EXPECT_EQ(RunTrailmenu(), 1);
+    EXPECT_NE(WaitMenus(1), nullptr);
+}
+
+// A launcher request pops the folder menu up with its top-left corner at the cursor;
+// with empty lists the sub-menus hold only their grayed placeholders.
+TEST_F(Menus, LauncherRequestOpensTheFolderMenuAtTheCursor)
+{
+    Launch("[Setting]\r\nSwapMouseLR=1\r\n");
+    SetCursorPos(400, 300);
+    ASSERT_EQ(RunTrailmenu(), 1);
+    HWND menu = WaitMenus(1);
+    ASSERT_NE(menu, nullptr);
+    RECT folder;
+    GetWindowRect(menu, &folder);
+    EXPECT_EQ(folder.left, 400);
+    EXPECT_EQ(folder.top, 300);
+
+    HWND history = OpenHistoryWithKeys();
+    ASSERT_NE(history, nullptr) << "no history sub-menu: not the folder menu";
+    RECT sub;
+    GetWindowRect(history, &sub);
+    // One placeholder item against the folder menu's three.
+    EXPECT_LT(sub.bottom - sub.top, (folder.bottom - folder.top) * 2 / 3);
+    EXPECT_TRUE(CloseMenus());
+}
+
+// The right button on the tray icon opens the folder menu; the left one the tray menu,
+// whose exit command ends Trailkeep, saving the settings file.
+TEST_F(Menus, TrayIconButtonsOpenTheirMenusAndExitEndsTheProgram)
+{
+    Launch("");
+    POINT icon;
+    ASSERT_TRUE(TrayIconCentre(&icon));
+    Click(icon.x, icon.y, true);
+    ASSERT_NE(WaitMenus(1), nullptr);
+    EXPECT_NE(OpenHistoryWithKeys(), nullptr) << "the right button opened no folder menu";
+    ASSERT_TRUE(CloseMenus());
+
+    Click(icon.x, icon.y, false);
+    ASSERT_NE(WaitMenus(1), nullptr);
+    Press('X');  // 終了(&X)
+    EXPECT_EQ(tk_.WaitExit(), 0);
+    EXPECT_TRUE(WaitFor([&] { return VisibleMenus().empty(); }));
+    EXPECT_TRUE(FileExists(ini_));
+}
+
+// Choosing a history entry that an Explorer window shows brings that window forward and
+// records the visit: the entry moves to the front.
+TEST_F(Menus, ChosenEntryShownByAWindowComesForwardAndIsRecorded)
+{
+    Launch("[Path_Log]\r\nLog_00=C:\\Windows\r\nLog_01=C:\\Users\r\n");
+    Explorer shown, other;
+    ASSERT_TRUE(StartExplorer(&shown, "C:\\Users"));
+    ASSERT_TRUE(StartExplorer(&other, "elsewhere"));
+    ASSERT_TRUE(WaitFor([&] { return GetForegroundWindow() == other.window; }));
+
+    // From the launcher, chosen with the mouse.
+    SetCursorPos(300, 200);
+    ASSERT_EQ(RunTrailmenu(), 1);
+    HWND folder = WaitMenus(1);
+    ASSERT_NE(folder, nullptr);
+    ClickItem(folder, 0, 3);  // フォルダ履歴
+    HWND history = WaitMenus(2);
+    ASSERT_NE(history, nullptr);
+    ClickItem(history, 1, 2);  // C:\Users
+    EXPECT_TRUE(FileHistoryBecomes(ini_, {"C:\\Users", "C:\\Windows"}));
+    EXPECT_TRUE(WaitFor([&] { return GetForegroundWindow() == shown.window; }));
+    EXPECT_TRUE(WaitFor([&] { return VisibleMenus().empty(); }));
+
+    // From the tray icon, chosen with the keyboard.
+    POINT icon;
+    ASSERT_TRUE(TrayIconCentre(&icon));
+    SetForegroundWindow(other.window);
+    SetAddressText(shown, "C:\\Windows");  // the window moves on (not foreground: no capture)
+    Click(icon.x, icon.y, true);
+    ASSERT_NE(WaitMenus(1), nullptr);
+    ASSERT_NE(OpenHistoryWithKeys(), nullptr);
+    Press(VK_DOWN);    // C:\Windows, second in the history
+    Press(VK_RETURN);
+    EXPECT_TRUE(FileHistoryBecomes(ini_, {"C:\\Windows", "C:\\Users"}));
+    EXPECT_TRUE(WaitFor([&] { return GetForegroundWindow() == shown.window; }));
+}
+
+// Choosing an entry that no window shows starts Explorer on it, and records nothing
+// itself: the new window's own navigation is what gets captured.
+TEST_F(Menus, ChosenEntryWithoutAWindowStartsExplorer)
+{
+    const std::string target = MakeScratchDir("menu-visit-me");
+    Launch("[Path_Log]\r\nLog_00=C:\\Windows\r\nLog_01=" + target + "\r\n");
+    POINT icon;
+    ASSERT_TRUE(TrayIconCentre(&icon));
+    Click(icon.x, icon.y, true);
+    ASSERT_NE(WaitMenus(1), nullptr);
+    ASSERT_NE(OpenHistoryWithKeys(), nullptr);
+    Press(VK_DOWN);
+    Press(VK_RETURN);
+
+    HWND started = nullptr;
+    ASSERT_TRUE(WaitFor([&] {
+        for (HWND w = GetTopWindow(nullptr); w != nullptr; w = GetWindow(w, GW_HWNDNEXT)) {
+            char cls[32];
+            GetClassNameA(w, cls, sizeof cls);
+            if (IsWindowVisible(w) && lstrcmpA(cls, "ExplorerWClass") == 0 &&
+                WindowText(w).find("menu-visit-me") != std::string::npos)
+                started = w;
+        }
+        return started != nullptr;
+    }, 60000)) << "no Explorer window on " << target;
+    PostMessageA(started, WM_CLOSE, 0, 0);
+
+    // A later visit shows that nothing was recorded for the chosen entry.
+    Explorer cabinet;
+    ASSERT_TRUE(StartExplorer(&cabinet, "later"));
+    SetForegroundWindow(cabinet.window);
+    ASSERT_TRUE(WaitFor([&] { return GetForegroundWindow() == cabinet.window; }));
+    SetAddressText(cabinet, "C:\\later");
+    EXPECT_TRUE(FileHistoryBecomes(ini_, {"C:\\later", "C:\\Windows", target}));
+}
+
+}  // namespace

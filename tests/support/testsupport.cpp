@@ -5,7 +5,7 @@
 
 namespace tk {
 
-bool WaitFor(const std::function<bool()>& condition, DWORD deadlineMs)
+bool WaitFor(const std::function<bool()>& condition, DWORD deadlineMs, DWORD pollMs)
 {
     const DWORD start = GetTickCount();
     for (;;) {
@@ -18,7 +18,7 @@ bool WaitFor(const std::function<bool()>& condition, DWORD deadlineMs)
             return true;
         if (GetTickCount() - start > deadlineMs)
             return false;
-        Sleep(10);
+        Sleep(pollMs);
     }
 }
 
@@ -309,6 +309,71 @@ std::string WindowText(HWND wnd)
     SendMessageTimeoutA(wnd, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text),
                         SMTO_ABORTIFHUNG, 5000, &copied);
     return text;
+}
+
+void Click(int x, int y, bool rightButton)
+{
+    SetCursorPos(x, y);
+    INPUT input[2] = {};
+    input[0].type = input[1].type = INPUT_MOUSE;
+    input[0].mi.dwFlags = rightButton ? MOUSEEVENTF_RIGHTDOWN : MOUSEEVENTF_LEFTDOWN;
+    input[1].mi.dwFlags = rightButton ? MOUSEEVENTF_RIGHTUP : MOUSEEVENTF_LEFTUP;
+    SendInput(2, input, sizeof(INPUT));
+}
+
+void Press(WORD vk)
+{
+    INPUT input[2] = {};
+    input[0].type = input[1].type = INPUT_KEYBOARD;
+    input[0].ki.wVk = input[1].ki.wVk = vk;
+    input[1].ki.dwFlags = KEYEVENTF_KEYUP;
+    SendInput(2, input, sizeof(INPUT));
+}
+
+std::vector<HWND> VisibleMenus()
+{
+    std::vector<HWND> menus;
+    for (HWND w = GetTopWindow(nullptr); w != nullptr; w = GetWindow(w, GW_HWNDNEXT)) {
+        char cls[16];
+        if (IsWindowVisible(w) && GetClassNameA(w, cls, sizeof cls) && lstrcmpA(cls, "#32768") == 0)
+            menus.push_back(w);
+    }
+    return menus;
+}
+
+bool CloseMenus()
+{
+    for (int i = 0; i < 5 && !VisibleMenus().empty(); ++i) {
+        const size_t open = VisibleMenus().size();
+        Press(VK_ESCAPE);
+        WaitFor([&] { return VisibleMenus().size() < open; }, 2000);
+    }
+    return VisibleMenus().empty();
+}
+
+bool TrayIconCentre(POINT* centre)
+{
+    HWND icon = nullptr;
+    WaitFor([&] {
+        HWND tray = FindWindowA("__winex11_standalone_tray", nullptr);
+        icon = tray != nullptr ? FindWindowExA(tray, nullptr, "__winex11_tray_icon", nullptr)
+                               : nullptr;
+        return icon != nullptr && IsWindowVisible(icon);
+    });
+    RECT rect;
+    if (icon == nullptr || !GetWindowRect(icon, &rect))
+        return false;
+    centre->x = (rect.left + rect.right) / 2;
+    centre->y = (rect.top + rect.bottom) / 2;
+    return true;
+}
+
+int RunTrailmenu()
+{
+    Process launcher;
+    if (!Start(&launcher, "Trailmenu.exe", "", ""))
+        return -1;
+    return launcher.WaitExit();
 }
 
 std::string Utf8(const std::string& cp932)

@@ -15,9 +15,11 @@ namespace tk {
 // within milliseconds of becoming true.
 constexpr DWORD kDeadlineMs = 20000;
 
-// Polls `condition` every 10 ms, pumping this thread's messages, until it holds or the
-// deadline passes. Returns whether it held.
-bool WaitFor(const std::function<bool()>& condition, DWORD deadlineMs = kDeadlineMs);
+// Polls `condition` every `pollMs` milliseconds, pumping this thread's messages, until it
+// holds or the deadline passes. Returns whether it held. (Timing measurements poll every
+// 1 ms; Sleep(1) lasts about a millisecond under Wine.)
+bool WaitFor(const std::function<bool()>& condition, DWORD deadlineMs = kDeadlineMs,
+             DWORD pollMs = 10);
 
 // The folder this test program lies in (where the deliverables are built too).
 std::string BinDir();
@@ -78,6 +80,22 @@ bool StartExplorer(Explorer* explorer, const std::string& title, const std::stri
 // The stand-in sets `text` (code page 932) into its address field from its own thread.
 void SetAddressText(const Explorer& explorer, const char* text);
 std::string WindowText(HWND wnd);
+
+// Simulated input, as the user gives it: mouse clicks at screen points and key presses.
+void Click(int x, int y, bool rightButton = false);
+void Press(WORD vk);
+
+// Visible popup menus (class "#32768"), the topmost first.
+std::vector<HWND> VisibleMenus();
+// Closes every open menu with Escape; returns whether none is left.
+bool CloseMenus();
+
+// The centre of Trailkeep's tray icon. Without a shell, Wine shows tray icons in a window
+// of its own at the top-left corner; Trailkeep's is the only icon there in the tests.
+bool TrayIconCentre(POINT* centre);
+
+// Runs Trailmenu.exe and returns its exit code.
+int RunTrailmenu();
 
 // Converts a string between code page 932 and UTF-8 for messages of failed checks.
 std::string Utf8(const std::string& cp932);

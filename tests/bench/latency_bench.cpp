@@ -1,0 +1,272 @@
+// Latencies with the real Trailkeep under Wine, timed with QueryPerformanceCounter:
+//   capture  a stand-in Explorer in the foreground sets a new path into its address field;
+//            timed until the path stands as Log_00 in Trailkeep.ini, and until the whole
+//            history is saved; beside it one SaveHistory() run in this process;
+//   menu     a launcher request (posted, or by starting Trailmenu.exe) until the folder
+//            menu is on screen.
+// Prints one table row per figure. Run by run-bench.sh as
+//   tk_bench.exe [capture runs] [menu runs]
+#include <windows.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "testsupport.h"
+
+#include "core/history.h"
+#include "core/protocol.h"
+#include "core/settings.h"
+
+using namespace tk;
+
+namespace {
+
+constexpr DWORD kStepDeadlineMs = 5000;  // for one capture or one menu to show or close
+constexpr DWORD kPollMs = 1;             // how often a timed condition is looked at
+
+double Now()
+{
+    static LARGE_INTEGER frequency;
+    if (frequency.QuadPart == 0)
+        QueryPerformanceFrequency(&frequency);
+    LARGE_INTEGER now;
+    QueryPerformanceCounter(&now);
+    return 1000.0 * static_cast<double>(now.QuadPart) / static_cast<double>(frequency.QuadPart);
+}
+
+// The samples of one figure in milliseconds, and how many runs missed their deadline.
+struct Figure {
+    explicit Figure(const char* name) : label(name) {}
+    const char* label;
+    std::vector<double> ms;
+    int missed = 0;
+};
+
+double Quantile(const std::vector<double>& sorted, double q)
+{
+    const double at = q * static_cast<double>(sorted.size() - 1);
+    const size_t below = static_cast<size_t>(at);
+    if (below + 1 >= sorted.size())
+        return sorted.back();
+    return sorted[below] + (at - static_cast<double>(below)) * (sorted[below + 1] - sorted[below]);
+}
+
+void PrintHeader()
+{
+    std::printf("  %-50s %4s %8s %8s %8s %8s %8s %6s\n", "latency (ms)", "runs", "median", "p25",
+                "p75", "min", "max", "missed");
+}
+
+void Print(Figure figure)
+{
+    std::vector<double>& v = figure.ms;
+    if (v.empty()) {
+        std::printf("  %-50s %4d %8s %8s %8s %8s %8s %6d\n", figure.label, 0, "-", "-", "-", "-",
+                    "-", figure.missed);
+        return;
+    }
+    std::sort(v.begin(), v.end());
+    std::printf("  %-50s %4d %8.2f %8.2f %8.2f %8.2f %8.2f %6d\n", figure.label,
+                static_cast<int>(v.size()), Quantile(v, 0.5), Quantile(v, 0.25),
+                Quantile(v, 0.75), v.front(), v.back(), figure.missed);
+}
+
+// The numbered paths of a list, as the settings file holds them.
+std::vector<std::string> Paths(const char* stem, int count)
+{
+    std::vector<std::string> paths;
+    for (int i = 0; i < count; ++i) {
+        char path[64];
+        wsprintfA(path, "C:\\bench\\%s%02d", stem, i);
+        paths.push_back(path);
+    }
+    return paths;
+}
+
+// A settings file with LogDelay 0, a full history and `registered` registered folders.
+std::string SettingsText(int registered)
+{
+    std::string text = "[Setting]\r\nMaxLogData=50\r\nLogDelay=0\r\n[Path_Log]\r\n";
+    const std::vector<std::string> history = Paths("visited", kHistorySlots);
+    for (size_t i = 0; i < history.size(); ++i) {
+        char key[16];
+        wsprintfA(key, "Log_%02d=", static_cast<int>(i));
+        text += key + history[i] + "\r\n";
+    }
+    text += "[Path_Touroku]\r\n";
+    const std::vector<std::string> folders = Paths("registered", registered);
+    for (size_t i = 0; i < folders.size(); ++i) {
+        char key[16];
+        wsprintfA(key, "Touroku_%02d=", static_cast<int>(i));
+        text += key + folders[i] + "\r\n";
+    }
+    return text;
+}
+
+// The history the file holds, Log_00 first.
+std::vector<std::string> HistoryPaths(const std::string& ini)
+{
+    std::vector<std::string> paths;
+    for (int i = 0; i < kHistorySlots; ++i) {
+        char key[16];
+        wsprintfA(key, "Log_%02d", i);
+        std::string value;
+        if (!IniValue(ini, "Path_Log", key, &value))
+            break;
+        paths.push_back(value);
+    }
+    return paths;
+}
+
+bool LogZeroIs(const std::string& ini, const std::string& path)
+{
+    std::string first;
+    return IniValue(ini, "Path_Log", "Log_00", &first) && first == path;
+}
+
+// Each run sets a new path; Trailkeep records it at the front of its full history.
+void MeasureCapture(int runs, Figure* logZero, Figure* saved)
+{
+    const std::string dir = MakeScratchDir("bench-capture");
+    const std::string ini = dir + "\\Trailkeep.ini";
+    WriteFileBytes(ini, SettingsText(0));
+    Process trailkeep;
+    HWND main = StartTrailkeep(&trailkeep, dir);
+    Explorer explorer;
+    if (main == nullptr || !StartExplorer(&explorer, "bench capture")) {
+        std::printf("  capture: Trailkeep or the stand-in Explorer did not start\n");
+        return;
+    }
+    for (int run = -1; run < runs; ++run) {  // run -1 warms up and is not counted
+        if (GetForegroundWindow() != explorer.window) {
+            SetForegroundWindow(explorer.window);
+            WaitFor([&] { return GetForegroundWindow() == explorer.window; }, kStepDeadlineMs);
+        }
+        char path[64];
+        wsprintfA(path, "C:\\bench\\captured%03d", run + 1);
+        std::vector<std::string> expected = HistoryPaths(ini);
+        expected.insert(expected.begin(), path);
+        expected.resize(std::min<size_t>(expected.size(), kHistorySlots));
+        const std::string expectedLines = HistoryLines(expected);
+
+        const double start = Now();
+        SetAddressText(explorer, path);
+        const bool front = WaitFor([&] { return LogZeroIs(ini, path); }, kStepDeadlineMs, kPollMs);
+        const double atFront = Now();
+        const bool whole = front && WaitFor([&] { return HistoryInFile(ini) == expectedLines; },
+                                            kStepDeadlineMs, kPollMs);
+        const double atWhole = Now();
+        if (run < 0)
+            continue;
+        if (front)
+            logZero->ms.push_back(atFront - start);
+        else
+            ++logZero->missed;
+        if (whole)
+            saved->ms.push_back(atWhole - start);
+        else
+            ++saved->missed;
+    }
+    CloseTrailkeep(&trailkeep, main);
+}
+
+// SaveHistory() of this build, on the same full history, in a scratch current directory.
+void MeasureSaveHistory(int runs, Figure* figure)
+{
+    char saved[MAX_PATH];
+    GetCurrentDirectoryA(MAX_PATH, saved);
+    const std::string dir = MakeScratchDir("bench-save");
+    WriteFileBytes(dir + "\\Trailkeep.ini", SettingsText(0));
+    SetCurrentDirectoryA(dir.c_str());
+    LoadSettings();
+    for (int run = -1; run < runs; ++run) {
+        char path[64];
+        wsprintfA(path, "C:\\bench\\saved%03d", run + 1);
+        RecordPath(gHistory, MaxLogData, path);
+        const double start = Now();
+        SaveHistory();
+        const double end = Now();
+        if (run >= 0)
+            figure->ms.push_back(end - start);
+    }
+    SetCurrentDirectoryA(saved);
+}
+
+// Whether a popup menu of the process `pid` is on screen. (Menu handles of another
+// process cannot be read under Wine, so the menu is known by its owner alone.)
+bool MenuShownBy(DWORD pid)
+{
+    for (HWND menu : VisibleMenus()) {
+        DWORD owner = 0;
+        GetWindowThreadProcessId(menu, &owner);
+        if (owner == pid)
+            return true;
+    }
+    return false;
+}
+
+// Each run asks for the folder menu, times its appearance, and closes it again.
+void MeasureMenu(int runs, bool withLauncher, Figure* figure)
+{
+    const std::string dir = MakeScratchDir("bench-menu");
+    WriteFileBytes(dir + "\\Trailkeep.ini", SettingsText(kRegisteredSlots));
+    Process trailkeep;
+    HWND main = StartTrailkeep(&trailkeep, dir);
+    if (main == nullptr) {
+        std::printf("  menu: Trailkeep did not start\n");
+        return;
+    }
+    const DWORD pid = trailkeep.info.dwProcessId;
+    for (int run = -1; run < runs; ++run) {
+        if (!CloseMenus()) {
+            std::printf("  menu: a menu stays open; runs end here\n");
+            break;
+        }
+        Process launcher;
+        const double start = Now();
+        if (withLauncher)
+            Start(&launcher, "Trailmenu.exe", "", "");
+        else
+            PostMessageA(main, WM_TK_TRAY, TK_ICON_ID, TK_ICON_ID);
+        const bool shown = WaitFor([&] { return MenuShownBy(pid); }, kStepDeadlineMs, kPollMs);
+        const double end = Now();
+        if (withLauncher)
+            launcher.WaitExit(kStepDeadlineMs);
+        if (run < 0)
+            continue;
+        if (shown)
+            figure->ms.push_back(end - start);
+        else
+            ++figure->missed;
+    }
+    CloseMenus();
+    CloseTrailkeep(&trailkeep, main);
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    const int captureRuns = argc > 1 ? std::atoi(argv[1]) : 50;
+    const int menuRuns = argc > 2 ? std::atoi(argv[2]) : 20;
+    EndStrayTrailkeeps();
+
+    Figure logZero{"capture: path set -> Log_00 in Trailkeep.ini"};
+    Figure wholeSave{"capture: path set -> whole history saved"};
+    Figure saveHistory{"SaveHistory(), 50 entries, in this process"};
+    Figure posted{"menu: WM_TK_TRAY posted -> \"#32768\" visible"};
+    Figure launched{"menu: Trailmenu.exe started -> \"#32768\" visible"};
+    MeasureCapture(captureRuns, &logZero, &wholeSave);
+    MeasureSaveHistory(captureRuns, &saveHistory);
+    MeasureMenu(menuRuns, false, &posted);
+    MeasureMenu(menuRuns, true, &launched);
+
+    std::printf("\n");
+    PrintHeader();
+    for (const Figure& figure : {logZero, wholeSave, saveHistory, posted, launched})
+        Print(figure);
+    return 0;
+}

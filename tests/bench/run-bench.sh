@@ -1,0 +1,63 @@
+#!/usr/bin/env bash
+# Runs the benchmark of the test build and prints its figures; the `bench` target runs it.
+#   run-bench.sh TKWINE WINE_ROOT BIN_DIR WORK_DIR
+# It uses the desktop of this build tree's Wine: run it while no tests of the same build
+# tree are running. Wine is left as it was found: started here, it is stopped here.
+set -euo pipefail
+tkwine=$1 wine_root=$2 bin=$3 work=$4
+hook_calls=10000   # calls of each hook variant
+capture_runs=50
+menu_runs=20
+
+running_before=0
+if [ -s "$wine_root/xvfb.pid" ] && kill -0 "$(cat "$wine_root/xvfb.pid")" 2>/dev/null; then
+    running_before=1
+fi
+[ "$running_before" = 1 ] || trap '"$tkwine" stop' EXIT
+"$tkwine" start
+eval "$("$tkwine" env)"
+rm -rf "$work"
+mkdir -p "$work"
+
+echo "Trailkeeper benchmark ($(wine --version), $(date -u '+%Y-%m-%d %H:%M UTC'))"
+echo
+
+# --- Hook cost: instructions counted by callgrind ------------------------------------
+# Only the measured loops are collected; each variant ends with a dump named after it.
+# Instructions run inside the wine server (requests that cross to it) are not counted.
+if ! valgrind --tool=callgrind --collect-atstart=no --trace-children=yes \
+        --callgrind-out-file="$work/callgrind.%p" \
+        wine "$bin/tk_bench_hook.exe" "$hook_calls" >"$work/hook.log" 2>&1; then
+    cat "$work/hook.log" >&2
+    echo "bench: the hook benchmark failed under valgrind" >&2
+    exit 1
+fi
+
+# The instructions counted for one variant: the totals of the dump that names it.
+instructions() {
+    local dump
+    dump=$(grep -l -x "desc: Trigger: Client Request: $1" "$work"/callgrind.* | head -n 1)
+    [ -n "$dump" ] || { echo "bench: no callgrind dump for $1" >&2; exit 1; }
+    sed -n 's/^totals: *//p' "$dump"
+}
+base=$(instructions pass-through)
+other=$(instructions hook-other-message)
+settext=$(instructions hook-settext-not-edit)
+
+echo "Hook cost: instructions per call counted by callgrind ($hook_calls calls of each;"
+echo "the calling loop is included, the wine server's share of a call is not)"
+awk -v n="$hook_calls" -v base="$base" -v other="$other" -v settext="$settext" 'BEGIN {
+    printf "  %-58s %10s %14s\n", "hook procedure, message", "instr/call", "vs pass-through"
+    printf "  %-58s %10.1f %14.2f\n", "pass-through (CallNextHookEx only), WM_GETTEXT", base / n, 1
+    printf "  %-58s %10.1f %14.2f\n", "AddressBarHookProc, WM_GETTEXT (not WM_SETTEXT)", \
+        other / n, other / base
+    printf "  %-58s %10.1f %14.2f\n", "AddressBarHookProc, WM_SETTEXT to a \"Static\" (not \"Edit\")", \
+        settext / n, settext / base
+}'
+echo
+
+# --- Latencies with the real Trailkeep ------------------------------------------------
+echo "Latencies by QueryPerformanceCounter, each condition polled every ~1 ms, after one"
+echo "warm-up run. Capture: LogDelay 0, history full at 50 entries, the stand-in Explorer in"
+echo "the foreground. Menu: 50 history entries and 30 registered folders; closed with Escape."
+"$tkwine" run "$bin/tk_bench.exe" "$capture_runs" "$menu_runs"
