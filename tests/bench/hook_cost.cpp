@@ -31,6 +31,7 @@ void Measure(const char* name, HOOKPROC proc, const CWPSTRUCT& message, int call
     CALLGRIND_TOGGLE_COLLECT;
     CALLGRIND_DUMP_STATS_AT(name);
     std::printf("%s: %d calls (result sum %ld)\n", name, calls, static_cast<long>(sink));
+    std::fflush(stdout);
 }
 
 }  // namespace
