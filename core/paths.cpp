@@ -8,6 +8,18 @@ void CopyPath(char* dst, const char* src)
     dst[i] = '\0';
 }
 
+int CopyPathIfFits(char* dst, const char* src)
+{
+    for (int i = 0; i < kPathSize; ++i) {
+        if (src[i] == '\0') {
+            CopyPath(dst, src);
+            return 1;
+        }
+    }
+    dst[0] = '\0';
+    return 0;
+}
+
 int SamePath(const char* a, const char* b)
 {
     for (int i = 0; i < kPathSize; ++i) {

@@ -12,6 +12,11 @@ typedef char PathSlot[kPathSize];
 // Copies src into a path slot, cut to 255 characters. The slot is always terminated.
 void CopyPath(char* dst, const char* src);
 
+// Copies src into a path slot when it fits (at most 255 characters) and returns 1;
+// otherwise leaves the slot empty and returns 0. For texts from buffers larger than a
+// slot, where a cut path would name some other folder.
+int CopyPathIfFits(char* dst, const char* src);
+
 // 1 when the two paths are equal byte for byte.
 int SamePath(const char* a, const char* b);
 

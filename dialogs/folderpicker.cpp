@@ -36,8 +36,7 @@ int PickFolder(HWND owner, char* result, const char* initial, const char* title)
             char full[MAX_PATH];
             full[0] = '\0';
             if (SHGetPathFromIDListA(chosen, full) && full[0] != '\0') {
-                if (lstrlenA(full) < kPathSize) {
-                    CopyPath(result, full);
+                if (CopyPathIfFits(result, full)) {
                     picked = 1;
                 } else {
                     MessageBoxA(owner, "フォルダのパスが長すぎます (255文字まで)", "Trailkeep.exe",

@@ -156,6 +156,29 @@ TEST(CopyPath, CutsLongerTextsTo255CharactersInsideTheSlot)
     }
 }
 
+// A folder picked in the shell can have up to 259 characters: it is taken whole or not at
+// all, never cut into the name of another folder.
+TEST(CopyPathIfFits, TakesTextsOfUpTo255CharactersWhole)
+{
+    std::unique_ptr<char[]> dst(new char[kPathSize]);
+    const std::string longest = "C:\\" + Repeat('a', 252);
+    EXPECT_EQ(1, CopyPathIfFits(dst.get(), longest.c_str()));
+    EXPECT_EQ(longest, std::string(dst.get()));
+    EXPECT_EQ(1, CopyPathIfFits(dst.get(), "D:\\"));
+    EXPECT_STREQ("D:\\", dst.get());
+}
+
+TEST(CopyPathIfFits, RefusesLongerTextsAndLeavesTheSlotEmpty)
+{
+    for (size_t len : {256u, 259u, 600u}) {
+        const std::string text = "C:\\" + Repeat('b', len - 3);
+        std::unique_ptr<char[]> dst(new char[kPathSize]);
+        std::memcpy(dst.get(), "stale", 6);
+        EXPECT_EQ(0, CopyPathIfFits(dst.get(), text.c_str())) << "length " << len;
+        EXPECT_STREQ("", dst.get()) << "length " << len;
+    }
+}
+
 TEST(CopyPath, CopiesShiftJisBytesUnchanged)
 {
     // C:\表示\ソ : both 表 (0x95 0x5C) and ソ (0x83 0x5C) end with the backslash byte.
