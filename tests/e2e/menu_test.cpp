@@ -183,4 +183,45 @@ TEST_F(Menus, ChosenEntryWithoutAWindowStartsExplorer)
     EXPECT_TRUE(FileHistoryBecomes(ini_, {"C:\\later", "C:\\Windows", target}));
 }
 
+// "フォルダを開く" shows the folder picker; cancelled, it opens nothing, and captures
+// are taken again once it has closed.
+TEST_F(Menus, CancelledFolderPickerOpensNothing)
+{
+    Launch("");
+    Explorer cabinet;
+    ASSERT_TRUE(StartExplorer(&cabinet, "after the picker"));
+    POINT icon;
+    ASSERT_TRUE(TrayIconCentre(&icon));
+    Click(icon.x, icon.y, true);
+    ASSERT_NE(WaitMenus(1), nullptr);
+    Press(VK_DOWN);
+    Press(VK_DOWN);
+    Press(VK_DOWN);  // フォルダを開く
+    Press(VK_RETURN);
+
+    HWND picker = nullptr;
+    ASSERT_TRUE(WaitFor([&] {
+        for (HWND w = GetTopWindow(nullptr); w != nullptr; w = GetWindow(w, GW_HWNDNEXT)) {
+            char cls[16];
+            DWORD pid = 0;
+            GetWindowThreadProcessId(w, &pid);
+            if (pid == tk_.info.dwProcessId && IsWindowVisible(w) &&
+                GetClassNameA(w, cls, sizeof cls) && lstrcmpA(cls, "#32770") == 0)
+                picker = w;
+        }
+        return picker != nullptr;
+    })) << "no folder picker";
+    // While it is up, captures are dropped.
+    SetForegroundWindow(cabinet.window);
+    ASSERT_TRUE(WaitFor([&] { return GetForegroundWindow() == cabinet.window; }));
+    SetAddressText(cabinet, "C:\\while-picking");
+    PostMessageA(picker, WM_COMMAND, IDCANCEL, 0);
+    ASSERT_TRUE(WaitFor([&] { return !IsWindow(picker); }));
+
+    SetForegroundWindow(cabinet.window);
+    ASSERT_TRUE(WaitFor([&] { return GetForegroundWindow() == cabinet.window; }));
+    SetAddressText(cabinet, "C:\\after-picking");
+    EXPECT_TRUE(FileHistoryBecomes(ini_, {"C:\\after-picking"}));
+}
+
 }  // namespace
