@@ -8,35 +8,7 @@ using namespace tk;
 
 namespace {
 
-class Capture : public ::testing::Test {
-protected:
-    void SetUp() override { EndStrayTrailkeeps(); }
-    void TearDown() override
-    {
-        if (main_ != nullptr) {
-            EXPECT_EQ(CloseTrailkeep(&tk_, main_), 0);
-        }
-        EndStrayTrailkeeps();
-    }
-    // Starts Trailkeep in a fresh folder with the given settings file.
-    void Launch(const std::string& ini)
-    {
-        dir_ = MakeScratchDir(::testing::UnitTest::GetInstance()->current_test_info()->name());
-        ini_ = dir_ + "\\Trailkeep.ini";
-        WriteFileBytes(ini_, ini);
-        main_ = StartTrailkeep(&tk_, dir_);
-        ASSERT_NE(main_, nullptr);
-    }
-    // Brings a stand-in window to the foreground as the user would by clicking it.
-    static void Activate(const Explorer& explorer)
-    {
-        SetForegroundWindow(explorer.window);
-        ASSERT_TRUE(WaitFor([&] { return GetForegroundWindow() == explorer.window; }));
-    }
-    Process tk_;
-    HWND main_ = nullptr;
-    std::string dir_, ini_;
-};
+using Capture = TrailkeepTest;
 
 TEST_F(Capture, ForegroundExplorerPathGoesToTheFrontAndIsSavedAtOnce)
 {

@@ -8,25 +8,8 @@ using namespace tk;
 
 namespace {
 
-class Menus : public ::testing::Test {
+class Menus : public TrailkeepTest {
 protected:
-    void SetUp() override { EndStrayTrailkeeps(); }
-    void TearDown() override
-    {
-        CloseMenus();
-        if (main_ != nullptr && tk_.Running()) {
-            EXPECT_EQ(CloseTrailkeep(&tk_, main_), 0);
-        }
-        EndStrayTrailkeeps();
-    }
-    void Launch(const std::string& ini)
-    {
-        dir_ = MakeScratchDir(::testing::UnitTest::GetInstance()->current_test_info()->name());
-        ini_ = dir_ + "\\Trailkeep.ini";
-        WriteFileBytes(ini_, ini);
-        main_ = StartTrailkeep(&tk_, dir_);
-        ASSERT_NE(main_, nullptr);
-    }
     // Waits until `count` menus are open; returns the topmost.
     static HWND WaitMenus(size_t count)
     {
@@ -53,9 +36,6 @@ protected:
         const int height = (r.bottom - r.top) / items;
         Click((r.left + r.right) / 2, r.top + height * position + height / 2);
     }
-    Process tk_;
-    HWND main_ = nullptr;
-    std::string dir_, ini_;
 };
 
 TEST_F(Menus, LauncherExitCodesTellWhetherTrailkeepRuns)
@@ -177,8 +157,7 @@ TEST_F(Menus, ChosenEntryWithoutAWindowStartsExplorer)
     // A later visit shows that nothing was recorded for the chosen entry.
     Explorer cabinet;
     ASSERT_TRUE(StartExplorer(&cabinet, "later"));
-    SetForegroundWindow(cabinet.window);
-    ASSERT_TRUE(WaitFor([&] { return GetForegroundWindow() == cabinet.window; }));
+    Activate(cabinet);
     SetAddressText(cabinet, "C:\\later");
     EXPECT_TRUE(FileHistoryBecomes(ini_, {"C:\\later", "C:\\Windows", target}));
 }
@@ -212,14 +191,12 @@ TEST_F(Menus, CancelledFolderPickerOpensNothing)
         return picker != nullptr;
     })) << "no folder picker";
     // While it is up, captures are dropped.
-    SetForegroundWindow(cabinet.window);
-    ASSERT_TRUE(WaitFor([&] { return GetForegroundWindow() == cabinet.window; }));
+    Activate(cabinet);
     SetAddressText(cabinet, "C:\\while-picking");
     PostMessageA(picker, WM_COMMAND, IDCANCEL, 0);
     ASSERT_TRUE(WaitFor([&] { return !IsWindow(picker); }));
 
-    SetForegroundWindow(cabinet.window);
-    ASSERT_TRUE(WaitFor([&] { return GetForegroundWindow() == cabinet.window; }));
+    Activate(cabinet);
     SetAddressText(cabinet, "C:\\after-picking");
     EXPECT_TRUE(FileHistoryBecomes(ini_, {"C:\\after-picking"}));
 }

@@ -376,6 +376,35 @@ int RunTrailmenu()
     return launcher.WaitExit();
 }
 
+void TrailkeepTest::SetUp()
+{
+    EndStrayTrailkeeps();
+}
+
+void TrailkeepTest::TearDown()
+{
+    CloseMenus();
+    if (main_ != nullptr && tk_.Running()) {
+        EXPECT_EQ(CloseTrailkeep(&tk_, main_), 0);
+    }
+    EndStrayTrailkeeps();
+}
+
+void TrailkeepTest::Launch(const std::string& ini)
+{
+    dir_ = MakeScratchDir(::testing::UnitTest::GetInstance()->current_test_info()->name());
+    ini_ = dir_ + "\\Trailkeep.ini";
+    WriteFileBytes(ini_, ini);
+    main_ = StartTrailkeep(&tk_, dir_);
+    ASSERT_NE(main_, nullptr);
+}
+
+void TrailkeepTest::Activate(const Explorer& explorer)
+{
+    SetForegroundWindow(explorer.window);
+    ASSERT_TRUE(WaitFor([&] { return GetForegroundWindow() == explorer.window; }));
+}
+
 std::string Utf8(const std::string& cp932)
 {
     wchar_t wide[2048];

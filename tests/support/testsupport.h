@@ -97,6 +97,22 @@ bool TrayIconCentre(POINT* centre);
 // Runs Trailmenu.exe and returns its exit code.
 int RunTrailmenu();
 
+// A test that runs the real Trailkeep in a scratch folder of its own, named for the test.
+// Whatever the test leaves open (menus, the program itself) is closed after it.
+class TrailkeepTest : public ::testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+    // Writes the settings file `ini` and starts Trailkeep on it.
+    void Launch(const std::string& ini);
+    // Brings a stand-in window to the foreground, as the user would by clicking it.
+    static void Activate(const Explorer& explorer);
+
+    Process tk_;
+    HWND main_ = nullptr;
+    std::string dir_, ini_;
+};
+
 // Converts a string between code page 932 and UTF-8 for messages of failed checks.
 std::string Utf8(const std::string& cp932);
 
