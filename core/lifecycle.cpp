@@ -8,6 +8,7 @@
 #include "settings.h"
 #include "trailkeep.h"
 #include "../hooklib/trailhook.h"
+#include "../menus/menus.h"
 
 static void ShowStartupError(const char* text)
 {
@@ -64,28 +65,37 @@ LRESULT OnCreate(HWND wnd)
 
 LRESULT OnClose(HWND wnd)
 {
+    // Another program may close the window while the folder menu is tracked, with the
+    // history lock held around it: the menu is ended first and the close comes again
+    // once the lock has been left.
+    if (gFolderMenuOpen) {
+        EndMenu();
+        PostMessageA(wnd, WM_CLOSE, 0, 0);
+        return 0;
+    }
     if (PurgeTimerWanted())
         KillTimer(wnd, TIMER_PURGE);
     for (int i = 0; i < kPendingSlots; ++i)
         KillTimer(wnd, TIMER_PENDING_BASE + i);
 
-    if (gStartStage >= kStartLoaded) {
+    if (gStartStage == kStartComplete) {
         DeleteTrayIcon();
         // The recorder ends before the lock goes; a recording under way is finished.
         StopRecorder();
-        if (gHandoffMutex != nullptr)
-            CloseHandle(gHandoffMutex);
-        gHandoffMutex = nullptr;
-        // A start-up that failed half-way never became resident: its settings and
-        // lists are not the user's, so the file is left as it was.
-        if (gStartStage == kStartComplete) {
-            EnterCriticalSection(&gHistoryLock);
-            SaveSettings();
-            SaveHistory();
-            LeaveCriticalSection(&gHistoryLock);
-        }
-        DeleteCriticalSection(&gHistoryLock);
     }
+    if (gHandoffMutex != nullptr)
+        CloseHandle(gHandoffMutex);
+    gHandoffMutex = nullptr;
+    if (gStartStage == kStartComplete) {
+        EnterCriticalSection(&gHistoryLock);
+        SaveSettings();
+        SaveHistory();
+        LeaveCriticalSection(&gHistoryLock);
+    }
+    // A start-up that failed half-way never became resident: its settings and lists are
+    // not the user's, so the file is left as it was; the lock exists once settings load.
+    if (gStartStage >= kStartLoaded)
+        DeleteCriticalSection(&gHistoryLock);
     gStartStage = kStartNone;
 
     if (gHookInstalled == 1)

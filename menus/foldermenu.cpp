@@ -13,6 +13,7 @@
 
 int gDisplayOrder[kHistorySlots];
 HMENU gTrackedMenu;
+int gFolderMenuOpen;
 
 // The history as the folder menu showed it. A recording that waited for the menu to
 // close may shift the live history before the chosen command arrives; the command
@@ -44,7 +45,9 @@ void OnTrayNotify(WPARAM wParam, LPARAM lParam)
     // The history cannot change while the menu is built and shown: a recording
     // waits until the menu has closed.
     EnterCriticalSection(&gHistoryLock);
+    gFolderMenuOpen = 1;
     ShowFolderMenu(gMainWnd, flags);
+    gFolderMenuOpen = 0;
     LeaveCriticalSection(&gHistoryLock);
 }
 

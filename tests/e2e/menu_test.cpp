@@ -162,6 +162,21 @@ TEST_F(Menus, ChosenEntryWithoutAWindowStartsExplorer)
     EXPECT_TRUE(FileHistoryBecomes(ini_, {"C:\\later", "C:\\Windows", target}));
 }
 
+// Another program closes Trailkeep while its folder menu is open: the menu ends, and the
+// program saves and exits as at any other time.
+TEST_F(Menus, CloseWhileTheFolderMenuIsOpenEndsInOrder)
+{
+    Launch("[Setting]\r\nMaxLogData=7\r\n[Path_Log]\r\nLog_00=C:\\Windows\r\n");
+    ASSERT_EQ(RunTrailmenu(), 1);
+    ASSERT_NE(WaitMenus(1), nullptr);
+    PostMessageA(main_, WM_CLOSE, 0, 0);
+    EXPECT_EQ(tk_.WaitExit(), 0);
+    std::string max;
+    EXPECT_TRUE(IniValue(ini_, "Setting", "MaxLogData", &max));
+    EXPECT_EQ(max, "7");
+    EXPECT_TRUE(FileHistoryBecomes(ini_, {"C:\\Windows"}));
+}
+
 // "フォルダを開く" shows the folder picker; cancelled, it opens nothing, and captures
 // are taken again once it has closed.
 TEST_F(Menus, CancelledFolderPickerOpensNothing)
