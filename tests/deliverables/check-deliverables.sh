@@ -1,0 +1,67 @@
+#!/usr/bin/env bash
+# Checks what the three deliverables carry in their files: the DLLs they import (system
+# DLLs only; the hook library only kernel32 and user32), the hook library's exports by
+# ordinal and Trailkeep's binding to them, and Trailkeep's Japanese resources.
+#   check-deliverables.sh BIN_DIR OBJDUMP WINDRES
+set -u
+bin=$1 objdump=$2 windres=$3
+failed=0 checks=0
+
+check() {  # check DESCRIPTION CONDITION-EXIT-CODE
+    checks=$((checks + 1))
+    if [ "$2" -eq 0 ]; then echo "ok   $1"; else echo "FAIL $1"; failed=$((failed + 1)); fi
+}
+
+imports() { "$objdump" -p "$bin/$1" | sed -n 's/^\s*DLL Name: //p' | tr 'a-z' 'A-Z' | sort | tr '\n' ' '; }
+
+[ "$(imports Trailhook.dll)" = "KERNEL32.DLL USER32.DLL " ]
+check "Trailhook.dll imports only kernel32 and user32 (has: $(imports Trailhook.dll))" $?
+
+# Export table: "[Ordinal/Name Pointer] Table" lists "[index] name"; ordinal = index + base.
+exports=$("$objdump" -p "$bin/Trailhook.dll" | awk '
+    /Ordinal Base/ { base = $NF }
+    /\[Ordinal\/Name Pointer\] Table/ { table = 1; next }
+    table && /^[ \t]*\[/ { line = $0; sub(/^[ \t]*\[[ \t]*/, "", line); split(line, f, /\][ \t]*/)
+                           printf "%s@%d ", f[2], f[1] + base; next }
+    table { table = 0 }')
+[ "$exports" = "freehook@1 sethook@2 " ]
+check "Trailhook.dll exports freehook at ordinal 1 and sethook at 2 (has: $exports)" $?
+
+# Imports by ordinal read "vma  ordinal  <none>" under the DLL's name.
+bound=$("$objdump" -p "$bin/Trailkeep.exe" | awk '
+    /DLL Name: Trailhook.dll/ { dll = 1; next }
+    dll && /DLL Name:/ { dll = 0 }
+    dll && $3 == "<none>" { printf "%s ", $2 }')
+[ "$bound" = "1 2 " ]
+check "Trailkeep.exe binds Trailhook.dll by ordinals 1 and 2 (has: $bound)" $?
+
+for exe in Trailkeep.exe Trailmenu.exe; do
+    ! imports "$exe" | grep -qiE 'LIBSTDC|LIBGCC|LIBWINPTHREAD|MINGW'
+    check "$exe needs no MinGW runtime DLL (imports: $(imports "$exe"))" $?
+done
+[ "$(imports Trailmenu.exe)" = "KERNEL32.DLL USER32.DLL " ]
+check "Trailmenu.exe imports only kernel32 and user32" $?
+
+resources=$("$windres" -i "$bin/Trailkeep.exe" -O rc 2>/dev/null | grep -vE '^\s+0x')
+langs=$(printf '%s\n' "$resources" | sed -n 's/^LANGUAGE //p' | sort -u | tr '\n' ' ')
+[ "$langs" = "17, 1 " ]
+check "Trailkeep.exe resources are Japanese (LANGUAGE 17, 1; has: $langs)" $?
+printf '%s\n' "$resources" | grep -q '^400 14 /\* RT_GROUP_ICON \*/'
+check "Trailkeep.exe has icon 400" $?
+printf '%s\n' "$resources" | grep -q '"\\020\\020\\000\\000", 1, 32' &&
+    printf '%s\n' "$resources" | grep -q '"\\040\\040\\000\\000", 1, 32'
+check "icon 400 has 16x16 and 32x32 images" $?
+printf '%s\n' "$resources" | grep -q '^"IDM_CONTEXTMENU" MENU'
+check "Trailkeep.exe has the menu IDM_CONTEXTMENU" $?
+
+# Texts of the code reach the binaries in Shift-JIS (code page 932).
+contains_sjis() { grep -qF "$(printf '%s' "$2" | iconv -f UTF-8 -t CP932)" "$bin/$1"; }
+for text in "開けません" "フォルダを選択して下さい"; do
+    contains_sjis Trailkeep.exe "$text"
+    check "Trailkeep.exe holds \"$text\" in Shift-JIS" $?
+done
+contains_sjis Trailhook.dll "グローバルフック作成失敗"
+check "Trailhook.dll holds its failure text in Shift-JIS" $?
+
+echo "$((checks - failed)) passed, $failed failed"
+[ "$failed" -eq 0 ]
