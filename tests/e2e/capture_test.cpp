@@ -87,6 +87,23 @@ TEST_F(Capture, NothingIsRecordedThatTheHookOrTheFiltersRefuse)
     EXPECT_TRUE(FileHistoryBecomes(ini_, {longest}));
 }
 
+// With every kind of folder wanted, the filters let each of them through: registered
+// folders, removable media and discs, unknown drives, network drives and UNC paths.
+TEST_F(Capture, SettingsLetEveryKindOfFolderThrough)
+{
+    Launch("[Setting]\r\nLogTourokuData=1\r\nLogRemovable=1\r\nLogNetwork=1\r\n"
+           "[Path_Touroku]\r\nTouroku_00=C:\\registered\r\n");
+    Explorer cabinet;
+    ASSERT_TRUE(StartExplorer(&cabinet, "every kind"));
+    Activate(cabinet);
+    const std::vector<std::string> kinds = {"C:\\registered", "E:\\stick", "D:\\disc",
+                                            "Q:\\no-such-drive", "N:\\share",
+                                            "\\\\server\\share"};
+    for (const std::string& path : kinds)
+        SetAddressText(cabinet, path.c_str());
+    EXPECT_TRUE(FileHistoryBecomes(ini_, std::vector<std::string>(kinds.rbegin(), kinds.rend())));
+}
+
 // With a delay, a window must go on showing a folder for LogDelay seconds; only the
 // path it still shows then is recorded.
 TEST_F(Capture, DelayRecordsOnlyWhatTheWindowStillShows)

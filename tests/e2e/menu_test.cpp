@@ -90,6 +90,17 @@ TEST_F(Menus, TrayIconButtonsOpenTheirMenusAndExitEndsTheProgram)
     EXPECT_TRUE(FileExists(ini_));
 }
 
+// With the buttons swapped, the left button opens the folder menu.
+TEST_F(Menus, SwappedButtonsOpenTheFolderMenuWithTheLeftButton)
+{
+    Launch("[Setting]\r\nSwapMouseLR=1\r\n");
+    POINT icon;
+    ASSERT_TRUE(TrayIconCentre(&icon));
+    Click(icon.x, icon.y, false);
+    ASSERT_NE(WaitMenus(1), nullptr);
+    EXPECT_NE(OpenHistoryWithKeys(), nullptr) << "the left button opened no folder menu";
+}
+
 // Choosing a history entry that an Explorer window shows brings that window forward and
 // records the visit: the entry moves to the front.
 TEST_F(Menus, ChosenEntryShownByAWindowComesForwardAndIsRecorded)
