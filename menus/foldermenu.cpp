@@ -15,6 +15,8 @@ int gDisplayOrder[kHistorySlots];
 HMENU gTrackedMenu;
 int gFolderMenuOpen;
 
+static int gTrayMenuOpen;  // 1 while the tray menu is tracked
+
 // The history as the folder menu showed it. A recording that waited for the menu to
 // close may shift the live history before the chosen command arrives; the command
 // opens the entry the user saw.
@@ -25,6 +27,10 @@ static const char kMenuResource[] = "IDM_CONTEXTMENU";
 void OnTrayNotify(WPARAM wParam, LPARAM lParam)
 {
     if (wParam != TK_ICON_ID || gStartStage != kStartComplete)
+        return;
+    // One menu at a time: a click or launcher request that arrives while a menu of ours
+    // is up (its modal loop dispatches it) does not start another.
+    if (gFolderMenuOpen || gTrayMenuOpen)
         return;
     int folderMenu = 0;
     UINT flags = TPM_BOTTOMALIGN;
@@ -39,7 +45,9 @@ void OnTrayNotify(WPARAM wParam, LPARAM lParam)
     default: return;
     }
     if (!folderMenu) {
+        gTrayMenuOpen = 1;
         ShowTrayMenu(gMainWnd);
+        gTrayMenuOpen = 0;
         return;
     }
     // The history cannot change while the menu is built and shown: a recording

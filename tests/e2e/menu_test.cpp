@@ -90,6 +90,19 @@ TEST_F(Menus, TrayIconButtonsOpenTheirMenusAndExitEndsTheProgram)
     EXPECT_TRUE(FileExists(ini_));
 }
 
+// A second launcher request while the folder menu is up opens no second menu; the one
+// that is open goes on working.
+TEST_F(Menus, RequestWhileTheMenuIsOpenStartsNoOther)
+{
+    Launch("");
+    ASSERT_EQ(RunTrailmenu(), 1);
+    ASSERT_NE(WaitMenus(1), nullptr);
+    ASSERT_EQ(RunTrailmenu(), 1);
+    EXPECT_NE(OpenHistoryWithKeys(), nullptr);
+    EXPECT_TRUE(CloseMenus());
+    EXPECT_EQ(CloseTrailkeep(&tk_, main_), 0);
+}
+
 // With the buttons swapped, the left button opens the folder menu.
 TEST_F(Menus, SwappedButtonsOpenTheFolderMenuWithTheLeftButton)
 {
