@@ -17,7 +17,8 @@ void CopyPath(char* dst, const char* src);
 // slot, where a cut path would name some other folder.
 int CopyPathIfFits(char* dst, const char* src);
 
-// 1 when the two paths are equal byte for byte.
+// 1 when the two texts (paths, class names, markers) are equal byte for byte. The
+// platform's string comparisons are linguistic; these comparisons must be exact.
 int SamePath(const char* a, const char* b);
 
 // Number of leading non-empty slots of a list of `count` slots.

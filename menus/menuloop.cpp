@@ -67,7 +67,7 @@ static void OnMenuButtonUp(void)
     EnableWindow(gHookTaskbar, TRUE);
     // A press on the folder menu itself (a sub-menu header or the open command) leaves
     // the menu open, so its release ends nothing.
-    if (lstrcmpA(gDragBuffer + 1, kUpperMenu + 1) == 0)
+    if (SamePath(gDragBuffer + 1, kUpperMenu + 1))
         return;
     SendMessageA(gMainWnd, WM_EXITMENULOOP, 0, 0);
 }

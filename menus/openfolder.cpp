@@ -13,7 +13,7 @@ static HWND gFoundWindow;  // the match of the last enumeration; cleared before 
 
 static int IsExplorerClass(const char* cls)
 {
-    return lstrcmpA(cls, "CabinetWClass") == 0 || lstrcmpA(cls, "ExploreWClass") == 0;
+    return SamePath(cls, "CabinetWClass") || SamePath(cls, "ExploreWClass");
 }
 
 BOOL CALLBACK MatchChildText(HWND wnd, LPARAM path)
