@@ -78,22 +78,20 @@ LRESULT OnClose(HWND wnd)
     for (int i = 0; i < kPendingSlots; ++i)
         KillTimer(wnd, TIMER_PENDING_BASE + i);
 
+    // A start-up that failed half-way never became resident: its settings and lists are
+    // not the user's, so the file is left as it was.
     if (gStartStage == kStartComplete) {
         DeleteTrayIcon();
         // The recorder ends before the lock goes; a recording under way is finished.
         StopRecorder();
-    }
-    if (gHandoffMutex != nullptr)
         CloseHandle(gHandoffMutex);
-    gHandoffMutex = nullptr;
-    if (gStartStage == kStartComplete) {
+        gHandoffMutex = nullptr;
         EnterCriticalSection(&gHistoryLock);
         SaveSettings();
         SaveHistory();
         LeaveCriticalSection(&gHistoryLock);
     }
-    // A start-up that failed half-way never became resident: its settings and lists are
-    // not the user's, so the file is left as it was; the lock exists once settings load.
+    // The lock exists once the settings have been loaded.
     if (gStartStage >= kStartLoaded)
         DeleteCriticalSection(&gHistoryLock);
     gStartStage = kStartNone;

@@ -116,19 +116,16 @@ HMENU BuildFolderMenu(void)
     HMENU history = GetSubMenu(folder, 0);
     HMENU registered = GetSubMenu(folder, 1);
 
-    gShownHistory[0][0] = '\0';
+    for (int k = 0; k < kHistorySlots; ++k)
+        CopyPath(gShownHistory[k], gHistory[k]);
     if (gHistory[0][0] != '\0') {
         DeleteMenu(history, 0, MF_BYPOSITION);
         OrderHistory(gHistory, LogSort, gDisplayOrder);
         for (int p = 0; p < kHistorySlots && gHistory[p][0] != '\0'; ++p) {
-            CopyPath(gShownHistory[p], gHistory[p]);
             const int slot = SlotAtPosition(gDisplayOrder, p);
             if (slot >= 0)
                 InsertPathItem(history, p, CMD_HISTORY_BASE + p, gHistory[slot]);
         }
-        const int n = CountEntries(gHistory, kHistorySlots);
-        if (n < kHistorySlots)
-            gShownHistory[n][0] = '\0';
     }
     if (gRegistered[0][0] != '\0') {
         DeleteMenu(registered, 0, MF_BYPOSITION);
