@@ -21,6 +21,15 @@ protected:
         });
         return top;
     }
+    // Clicks Trailkeep's tray icon with a button; returns the menu it opens.
+    static HWND ClickTrayIcon(bool rightButton)
+    {
+        POINT icon;
+        if (!TrayIconCentre(&icon))
+            return nullptr;
+        Click(icon.x, icon.y, rightButton);
+        return WaitMenus(1);
+    }
     // Opens the history sub-menu of an open folder menu with the keyboard.
     static HWND OpenHistoryWithKeys()
     {
@@ -75,15 +84,11 @@ TEST_F(Menus, LauncherRequestOpensTheFolderMenuAtTheCursor)
 TEST_F(Menus, TrayIconButtonsOpenTheirMenusAndExitEndsTheProgram)
 {
     Launch("");
-    POINT icon;
-    ASSERT_TRUE(TrayIconCentre(&icon));
-    Click(icon.x, icon.y, true);
-    ASSERT_NE(WaitMenus(1), nullptr);
+    ASSERT_NE(ClickTrayIcon(true), nullptr);
     EXPECT_NE(OpenHistoryWithKeys(), nullptr) << "the right button opened no folder menu";
     ASSERT_TRUE(CloseMenus());
 
-    Click(icon.x, icon.y, false);
-    ASSERT_NE(WaitMenus(1), nullptr);
+    ASSERT_NE(ClickTrayIcon(false), nullptr);
     Press('X');  // 終了(&X)
     EXPECT_EQ(tk_.WaitExit(), 0);
     EXPECT_TRUE(WaitFor([&] { return VisibleMenus().empty(); }));
@@ -107,10 +112,7 @@ TEST_F(Menus, RequestWhileTheMenuIsOpenStartsNoOther)
 TEST_F(Menus, SwappedButtonsOpenTheFolderMenuWithTheLeftButton)
 {
     Launch("[Setting]\r\nSwapMouseLR=1\r\n");
-    POINT icon;
-    ASSERT_TRUE(TrayIconCentre(&icon));
-    Click(icon.x, icon.y, false);
-    ASSERT_NE(WaitMenus(1), nullptr);
+    ASSERT_NE(ClickTrayIcon(false), nullptr);
     EXPECT_NE(OpenHistoryWithKeys(), nullptr) << "the left button opened no folder menu";
 }
 
@@ -138,12 +140,9 @@ TEST_F(Menus, ChosenEntryShownByAWindowComesForwardAndIsRecorded)
     EXPECT_TRUE(WaitFor([&] { return VisibleMenus().empty(); }));
 
     // From the tray icon, chosen with the keyboard.
-    POINT icon;
-    ASSERT_TRUE(TrayIconCentre(&icon));
     SetForegroundWindow(other.window);
     SetAddressText(shown, "C:\\Windows");  // the window moves on (not foreground: no capture)
-    Click(icon.x, icon.y, true);
-    ASSERT_NE(WaitMenus(1), nullptr);
+    ASSERT_NE(ClickTrayIcon(true), nullptr);
     ASSERT_NE(OpenHistoryWithKeys(), nullptr);
     Press(VK_DOWN);    // C:\Windows, second in the history
     Press(VK_RETURN);
@@ -157,10 +156,7 @@ TEST_F(Menus, ChosenEntryWithoutAWindowStartsExplorer)
 {
     const std::string target = MakeScratchDir("menu-visit-me");
     Launch("[Path_Log]\r\nLog_00=C:\\Windows\r\nLog_01=" + target + "\r\n");
-    POINT icon;
-    ASSERT_TRUE(TrayIconCentre(&icon));
-    Click(icon.x, icon.y, true);
-    ASSERT_NE(WaitMenus(1), nullptr);
+    ASSERT_NE(ClickTrayIcon(true), nullptr);
     ASSERT_NE(OpenHistoryWithKeys(), nullptr);
     Press(VK_DOWN);
     Press(VK_RETURN);
@@ -208,10 +204,7 @@ TEST_F(Menus, CancelledFolderPickerOpensNothing)
     Launch("");
     Explorer cabinet;
     ASSERT_TRUE(StartExplorer(&cabinet, "after the picker"));
-    POINT icon;
-    ASSERT_TRUE(TrayIconCentre(&icon));
-    Click(icon.x, icon.y, true);
-    ASSERT_NE(WaitMenus(1), nullptr);
+    ASSERT_NE(ClickTrayIcon(true), nullptr);
     Press(VK_DOWN);
     Press(VK_DOWN);
     Press(VK_DOWN);  // フォルダを開く
