@@ -222,6 +222,8 @@ TEST_F(Menus, CancelledFolderPickerOpensNothing)
         }
         return picker != nullptr;
     })) << "no folder picker";
+    // It comes up in front of the user, though Trailkeep runs in the background.
+    ASSERT_TRUE(WaitFor([&] { return GetForegroundWindow() == picker; }));
     // While it is up, captures are dropped.
     Activate(cabinet);
     SetAddressText(cabinet, "C:\\while-picking");

@@ -401,8 +401,15 @@ void TrailkeepTest::Launch(const std::string& ini)
 
 void TrailkeepTest::Activate(const Explorer& explorer)
 {
-    SetForegroundWindow(explorer.window);
-    ASSERT_TRUE(WaitFor([&] { return GetForegroundWindow() == explorer.window; }));
+    // Activation is asynchronous under X: a window of another program that is still
+    // coming up can take the foreground after this call. Ask again until it holds, as a
+    // user clicks the window again.
+    ASSERT_TRUE(WaitFor([&] {
+        if (GetForegroundWindow() == explorer.window)
+            return true;
+        SetForegroundWindow(explorer.window);
+        return false;
+    }));
 }
 
 std::string Utf8(const std::string& cp932)

@@ -90,7 +90,11 @@ TEST(FolderPicker, CancelGivesZeroAndAnEmptyPath)
 
 TEST(FolderPicker, ConfirmedFolderComesBackWithItsPath)
 {
-    const std::string dir = MakeScratchDir("picker-chosen");
+    // A folder at the root of C:. Under Wine, the dialog's walk to a folder inside the
+    // user profile sometimes takes the profile's Desktop item for a parent of every path,
+    // expands it and stops there, leaving the selection on the desktop.
+    const std::string dir = "C:\\tk-picker-chosen";
+    CreateDirectoryA(dir.c_str(), nullptr);
     char result[kPathSize];
     DialogPresser presser(IDOK, dir);
     EXPECT_EQ(PickFolder(nullptr, result, dir.c_str(), kTitle), 1);
