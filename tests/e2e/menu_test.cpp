@@ -140,7 +140,7 @@ TEST_F(Menus, ChosenEntryShownByAWindowComesForwardAndIsRecorded)
     EXPECT_TRUE(WaitFor([&] { return VisibleMenus().empty(); }));
 
     // From the tray icon, chosen with the keyboard.
-    SetForegroundWindow(other.window);
+    Activate(other);
     SetAddressText(shown, "C:\\Windows");  // the window moves on (not foreground: no capture)
     ASSERT_NE(ClickTrayIcon(true), nullptr);
     ASSERT_NE(OpenHistoryWithKeys(), nullptr);

@@ -399,17 +399,22 @@ void TrailkeepTest::Launch(const std::string& ini)
     ASSERT_NE(main_, nullptr);
 }
 
-void TrailkeepTest::Activate(const Explorer& explorer)
+bool BringToFront(HWND window)
 {
     // Activation is asynchronous under X: a window of another program that is still
     // coming up can take the foreground after this call. Ask again until it holds, as a
     // user clicks the window again.
-    ASSERT_TRUE(WaitFor([&] {
-        if (GetForegroundWindow() == explorer.window)
+    return WaitFor([&] {
+        if (GetForegroundWindow() == window)
             return true;
-        SetForegroundWindow(explorer.window);
+        SetForegroundWindow(window);
         return false;
-    }));
+    });
+}
+
+void TrailkeepTest::Activate(const Explorer& explorer)
+{
+    ASSERT_TRUE(BringToFront(explorer.window));
 }
 
 std::string Utf8(const std::string& cp932)

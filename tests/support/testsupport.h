@@ -83,6 +83,9 @@ std::string WindowText(HWND wnd);
 
 // Simulated input, as the user gives it: mouse clicks at screen points and key presses.
 void Click(int x, int y, bool rightButton = false);
+// Brings a top-level window to the foreground, as a user's click does; false when it
+// never gets there.
+bool BringToFront(HWND window);
 void Press(WORD vk);
 
 // Visible popup menus (class "#32768"), the topmost first.

@@ -77,7 +77,7 @@ TEST_F(OpenFolderTest, WindowTitledWithThePathIsBroughtForward)
     FolderWindow other("CabinetWClass", "C:\\Other", "C:\\Other");
     FolderWindow cabinet("CabinetWClass", "C:\\Users\\Public", "");
     FolderWindow explore("ExploreWClass", "C:\\Program Files", "");
-    SetForegroundWindow(other.top);
+    ASSERT_TRUE(BringToFront(other.top));
     EXPECT_EQ(OpenFolder("C:\\Users\\Public"), cabinet.top);
     EXPECT_TRUE(WaitFor([&] { return GetForegroundWindow() == cabinet.top; }));
     EXPECT_EQ(OpenFolder("C:\\Program Files"), explore.top);
@@ -91,7 +91,7 @@ TEST_F(OpenFolderTest, AddressFieldShowingThePathIsFoundThroughItsWindow)
 {
     FolderWindow named("CabinetWClass", "Public", "C:\\Users\\Public");
     FolderWindow other("ExploreWClass", "Other", "C:\\Other");
-    SetForegroundWindow(other.top);
+    ASSERT_TRUE(BringToFront(other.top));
     EXPECT_EQ(OpenFolder("C:\\Users\\Public"), named.edit);
     EXPECT_TRUE(WaitFor([&] { return GetForegroundWindow() == named.top; }));
 }
