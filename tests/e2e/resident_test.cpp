@@ -206,7 +206,11 @@ TEST_F(Resident, OverlongCurrentDirectoryWritesNoFile)
 bool CloseMessageBox(const char* caption, const char* text)
 {
     HWND box = nullptr;
-    if (!WaitFor([&] { return (box = FindWindowA("#32770", caption)) != nullptr; }))
+    // The box is found as soon as it exists; its text is there once it shows.
+    if (!WaitFor([&] {
+            box = FindWindowA("#32770", caption);
+            return box != nullptr && IsWindowVisible(box);
+        }))
         return false;
     HWND label = FindWindowExA(box, nullptr, "Static", text);
     PostMessageA(box, WM_COMMAND, IDOK, 0);
