@@ -211,17 +211,8 @@ TEST_F(Menus, CancelledFolderPickerOpensNothing)
     Press(VK_RETURN);
 
     HWND picker = nullptr;
-    ASSERT_TRUE(WaitFor([&] {
-        for (HWND w = GetTopWindow(nullptr); w != nullptr; w = GetWindow(w, GW_HWNDNEXT)) {
-            char cls[16];
-            DWORD pid = 0;
-            GetWindowThreadProcessId(w, &pid);
-            if (pid == tk_.info.dwProcessId && IsWindowVisible(w) &&
-                GetClassNameA(w, cls, sizeof cls) && lstrcmpA(cls, "#32770") == 0)
-                picker = w;
-        }
-        return picker != nullptr;
-    })) << "no folder picker";
+    ASSERT_TRUE(WaitFor([&] { return (picker = FindDialog(tk_.info.dwProcessId)) != nullptr; }))
+        << "no folder picker";
     // It comes up in front of the user, though Trailkeep runs in the background.
     ASSERT_TRUE(WaitFor([&] { return GetForegroundWindow() == picker; }));
     // While it is up, captures are dropped.

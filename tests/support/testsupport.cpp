@@ -330,6 +330,20 @@ void Press(WORD vk)
     SendInput(2, input, sizeof(INPUT));
 }
 
+HWND FindDialog(DWORD processId, const char* text)
+{
+    for (HWND w = GetTopWindow(nullptr); w != nullptr; w = GetWindow(w, GW_HWNDNEXT)) {
+        char cls[16];
+        DWORD pid = 0;
+        GetWindowThreadProcessId(w, &pid);
+        if (pid == processId && IsWindowVisible(w) && GetClassNameA(w, cls, sizeof cls) &&
+            lstrcmpA(cls, "#32770") == 0 &&
+            (text == nullptr || FindWindowExA(w, nullptr, "Static", text) != nullptr))
+            return w;
+    }
+    return nullptr;
+}
+
 std::vector<HWND> VisibleMenus()
 {
     std::vector<HWND> menus;

@@ -88,6 +88,10 @@ void Click(int x, int y, bool rightButton = false);
 bool BringToFront(HWND window);
 void Press(WORD vk);
 
+// A visible dialog (class "#32770") of the process, holding a Static control that reads
+// `text` when one is given; null when there is none.
+HWND FindDialog(DWORD processId, const char* text = nullptr);
+
 // Visible popup menus (class "#32768"), the topmost first.
 std::vector<HWND> VisibleMenus();
 // Closes every open menu with Escape; returns whether none is left.

@@ -2,21 +2,16 @@
 #include <gtest/gtest.h>
 
 #include <climits>
-#include <cstring>
-#include <memory>
 #include <string>
 
 #include "core/numbers.h"
+#include "heaptext.h"
 
 namespace {
 
-// The text in a heap buffer of exactly its size, so that AddressSanitizer reports a
-// read past the terminator.
 int ParseExact(const std::string& text)
 {
-    std::unique_ptr<char[]> buf(new char[text.size() + 1]);
-    std::memcpy(buf.get(), text.c_str(), text.size() + 1);
-    return ParseInteger(buf.get());
+    return ParseInteger(HeapText(text).get());
 }
 
 TEST(ParseInteger, PlainDecimals)

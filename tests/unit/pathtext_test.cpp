@@ -1,21 +1,17 @@
 // The path test shared by the address-bar hook and the reader of the title handoff.
 #include <gtest/gtest.h>
 
-#include <cstring>
-#include <memory>
 #include <string>
 
 #include "hooklib/pathtest.h"
+#include "heaptext.h"
 
 namespace {
 
-// The text in a heap buffer of exactly its size: the test must never look past the
-// terminator, and AddressSanitizer reports it if it does.
+// The test must never look past the terminator.
 int PathTextExact(const std::string& text)
 {
-    std::unique_ptr<char[]> buf(new char[text.size() + 1]);
-    std::memcpy(buf.get(), text.c_str(), text.size() + 1);
-    return IsPathText(buf.get());
+    return IsPathText(HeapText(text).get());
 }
 
 TEST(IsPathText, DriveFormPasses)

@@ -22,19 +22,6 @@ struct DialogPresser {
     volatile LONG pressed = 0;
     HANDLE thread = nullptr;
 
-    static HWND FindDialog(const char* withText)
-    {
-        for (HWND w = GetTopWindow(nullptr); w != nullptr; w = GetWindow(w, GW_HWNDNEXT)) {
-            char cls[16];
-            DWORD pid = 0;
-            GetWindowThreadProcessId(w, &pid);
-            if (pid == GetCurrentProcessId() && IsWindowVisible(w) &&
-                GetClassNameA(w, cls, sizeof cls) && lstrcmpA(cls, "#32770") == 0 &&
-                (withText == nullptr || FindWindowExA(w, nullptr, "Static", withText) != nullptr))
-                return w;
-        }
-        return nullptr;
-    }
     // The name of the folder selected in the dialog's tree (this process's window).
     static std::string SelectedFolder(HWND dialog)
     {
@@ -54,7 +41,7 @@ struct DialogPresser {
     {
         DialogPresser* p = static_cast<DialogPresser*>(self);
         HWND dialog = nullptr;
-        if (WaitFor([&] { return (dialog = FindDialog(nullptr)) != nullptr; })) {
+        if (WaitFor([&] { return (dialog = FindDialog(GetCurrentProcessId())) != nullptr; })) {
             // The dialog applies the initial selection after it shows; press once it has.
             if (!p->selected.empty())
                 WaitFor([&] { return SelectedFolder(dialog) == p->selected; });

@@ -46,8 +46,8 @@ struct BoxWatcher {
     {
         BoxWatcher* watcher = static_cast<BoxWatcher*>(self);
         WaitFor([&] {
-            HWND box = FindWindowA("#32770", nullptr);
-            if (box == nullptr || FindWindowExA(box, nullptr, "Static", "開けません") == nullptr)
+            HWND box = FindDialog(GetCurrentProcessId(), "開けません");
+            if (box == nullptr)
                 return false;
             watcher->seen = 1;
             PostMessageA(box, WM_COMMAND, IDOK, 0);
