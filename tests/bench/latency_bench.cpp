@@ -45,6 +45,15 @@ struct Figure {
     int missed = 0;
 };
 
+// One run's sample, or a miss when it did not finish in time.
+void AddSample(Figure* figure, bool finished, double ms)
+{
+    if (finished)
+        figure->ms.push_back(ms);
+    else
+        ++figure->missed;
+}
+
 double Quantile(const std::vector<double>& sorted, double q)
 {
     const double at = q * static_cast<double>(sorted.size() - 1);
@@ -161,14 +170,8 @@ void MeasureCapture(int runs, Figure* logZero, Figure* saved)
         const double atWhole = Now();
         if (run < 0)
             continue;
-        if (front)
-            logZero->ms.push_back(atFront - start);
-        else
-            ++logZero->missed;
-        if (whole)
-            saved->ms.push_back(atWhole - start);
-        else
-            ++saved->missed;
+        AddSample(logZero, front, atFront - start);
+        AddSample(saved, whole, atWhole - start);
     }
     CloseTrailkeep(&trailkeep, main);
 }
@@ -237,10 +240,7 @@ void MeasureMenu(int runs, bool withLauncher, Figure* figure)
             launcher.WaitExit(kStepDeadlineMs);
         if (run < 0)
             continue;
-        if (shown)
-            figure->ms.push_back(end - start);
-        else
-            ++figure->missed;
+        AddSample(figure, shown, end - start);
     }
     CloseMenus();
     CloseTrailkeep(&trailkeep, main);
