@@ -18,6 +18,14 @@ HANDLE gRecorderThread;
 DWORD gRecorderThreadId;
 CRITICAL_SECTION gHistoryLock;
 
+void SetBusy(int holder, int on)
+{
+    if (on)
+        gBusy |= holder;
+    else
+        gBusy &= ~holder;
+}
+
 ATOM RegisterMainClass(void)
 {
     WNDCLASSA wc;

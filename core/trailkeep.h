@@ -11,10 +11,19 @@ enum {
     kStartComplete = 3,    // resident: captures and maintenance may run
 };
 
+// Who keeps Trailkeep busy. While any holder is up, captures are dropped and the purge
+// and pending countdowns stand still. Each holder sets and clears only its own bit, so
+// that one ending (a menu loop inside the folder picker, say) cannot clear another's.
+enum {
+    kBusyMenu = 1,      // a menu loop of the main window, and a drag out of the folder menu
+    kBusyPicker = 2,    // the folder picker of the open-a-folder command
+    kBusySettings = 4,  // the settings dialog
+};
+
 extern HINSTANCE gInstance;          // Trailkeep's instance, for resources
 extern DWORD gMainThreadId;          // the thread that runs the message loop
 extern HWND gMainWnd;                // the hidden main window
-extern int gBusy;                    // 1 while a menu, the folder picker or a dialog is up
+extern int gBusy;                    // kBusy* holders; non-zero while any of them is up
 extern int gPurgeCountdown;          // milliseconds until the next vanished-folder purge
 extern int gHookInstalled;           // what sethook returned: 1 installed, 0 failed
 extern int gStartStage;              // kStart*: how far start-up got
@@ -22,6 +31,9 @@ extern HANDLE gHandoffMutex;         // Trailkeep's own handle of the handoff mu
 extern HANDLE gRecorderThread;       // the recorder thread
 extern DWORD gRecorderThreadId;      // target of the recorder's thread messages
 extern CRITICAL_SECTION gHistoryLock;  // guards the folder history and the captured path
+
+// Sets or clears one holder's bit of the busy state.
+void SetBusy(int holder, int on);
 
 ATOM RegisterMainClass(void);
 HWND CreateMainWindow(void);

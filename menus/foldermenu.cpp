@@ -171,9 +171,9 @@ void OnFolderCommand(WORD id)
 
 void OnOpenFolderCommand(void)
 {
-    gBusy = 1;
+    SetBusy(kBusyPicker, 1);
     char picked[kPathSize];
     if (PickFolder(gMainWnd, picked, "", "フォルダを選択して下さい"))
         OpenFolder(picked);
-    gBusy = 0;
+    SetBusy(kBusyPicker, 0);
 }

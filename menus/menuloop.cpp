@@ -97,7 +97,7 @@ void InstallMenuHook(void)
 
 void OnEnterMenuLoop(void)
 {
-    gBusy = 1;
+    SetBusy(kBusyMenu, 1);
 }
 
 void OnExitMenuLoop(void)
@@ -108,7 +108,7 @@ void OnExitMenuLoop(void)
     }
     if (gDragState > 0)
         return;
-    gBusy = 0;
+    SetBusy(kBusyMenu, 0);
     if (gMenuHook != nullptr) {
         UnhookWindowsHookEx(gMenuHook);
         gMenuHook = nullptr;
