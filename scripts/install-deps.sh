@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
 # Installs what building and testing Trailkeeper needs on Debian, when it is missing:
-# the MinGW-w64 cross compiler, CMake and Ninja, GoogleTest, 32-bit Wine, a virtual X
-# display, the Japanese locale and fonts, and valgrind for the benchmark.
+# the MinGW-w64 cross compilers of both architectures, CMake and Ninja, GoogleTest, 32- and
+# 64-bit Wine, a virtual X display, the Japanese locale and fonts, and valgrind for the
+# benchmark.
 set -euo pipefail
 
 packages=(cmake ninja-build g++ googletest libgtest-dev g++-mingw-w64-i686 binutils-mingw-w64-i686
+          g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64
           wine wine32:i386 wine64 xvfb xauth locales fonts-ipafont-gothic fonts-wine valgrind)
 
 missing=()
