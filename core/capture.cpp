@@ -92,6 +92,9 @@ void OnCaptured(WPARAM wParam, LPARAM lParam)
     // (a start-up failure box runs a modal loop): such early captures are dropped.
     if (gStartStage != kStartComplete || gBusy)
         return;
+    // The hook may post from a process of the other bitness. Window handles are 32-bit
+    // significant on 64-bit Windows, so the handle survives the 32-bit lParam of a
+    // 32-bit sender exactly.
     HWND wnd = reinterpret_cast<HWND>(lParam);
     if (!WindowExists(wnd) || !WindowExists(GetAncestor(wnd, GA_ROOT)))
         return;

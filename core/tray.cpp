@@ -10,7 +10,8 @@ static NOTIFYICONDATAA gTrayIcon;
 void AddTrayIcon(void)
 {
     ZeroMemory(&gTrayIcon, sizeof gTrayIcon);
-    // The first, shortest form of the record: understood by every shell version.
+    // The first, shortest form of the record, understood by every shell version: 88 bytes
+    // in a 32-bit program, wider in a 64-bit one, where the handles are 8 bytes.
     gTrayIcon.cbSize = NOTIFYICONDATAA_V1_SIZE;
     gTrayIcon.hWnd = gMainWnd;
     gTrayIcon.uID = TK_ICON_ID;

@@ -8,8 +8,10 @@
 
 static int CALLBACK PickerCallback(HWND wnd, UINT msg, LPARAM, LPARAM data)
 {
-    // Preselect the initial path, when one is given as a pointer.
-    if (msg == BFFM_INITIALIZED && HIWORD(data) != 0)
+    // Preselect the initial path, when one is given as a pointer rather than as a small
+    // integer. Every bit above the low word counts: on x86-64 a valid address can have
+    // bits 16 to 31 all zero, which a test of the high word alone would miss.
+    if (msg == BFFM_INITIALIZED && (static_cast<ULONG_PTR>(data) >> 16) != 0)
         SendMessageA(wnd, BFFM_SETSELECTIONA, TRUE, data);
     return 0;
 }

@@ -60,6 +60,12 @@ static void HandOver(HWND edit, const char* text)
     char cls[kClassSize];
     if (GetClassNameA(edit, cls, kClassSize) == 0 || !SameText(cls, "Edit"))
         return;
+    // The text belongs to the thread that owns the Edit, where the hook normally runs. On
+    // 64-bit Windows, a hook library of one bitness is not mapped into processes of the
+    // other: the system calls the hook for their messages on the thread that installed
+    // it, inside Trailkeep, where the text pointer means nothing. Such calls pass on.
+    if (GetWindowThreadProcessId(edit, nullptr) != GetCurrentThreadId())
+        return;
     HWND root = GetAncestor(edit, GA_ROOT);
     if (GetClassNameA(root, cls, kClassSize) == 0 ||
         !(SameText(cls, "ExploreWClass") || SameText(cls, "CabinetWClass")))
