@@ -1,16 +1,45 @@
 #!/usr/bin/env bash
 # Checks what the three deliverables carry in their files: the DLLs they import (system
 # DLLs only; the hook library only kernel32 and user32), the hook library's exports by
-# ordinal and Trailkeep's binding to them, and Trailkeep's Japanese resources.
-#   check-deliverables.sh BIN_DIR OBJDUMP WINDRES
+# ordinal and Trailkeep's binding to them, the machine type and size of each file, and
+# Trailkeep's Japanese resources.
+#   check-deliverables.sh BIN_DIR OBJDUMP WINDRES ARCH    (ARCH: x86 or x64)
 set -u
-bin=$1 objdump=$2 windres=$3
+bin=$1 objdump=$2 windres=$3 arch=$4
 failed=0 checks=0
 
 check() {  # check DESCRIPTION CONDITION-EXIT-CODE
     checks=$((checks + 1))
     if [ "$2" -eq 0 ]; then echo "ok   $1"; else echo "FAIL $1"; failed=$((failed + 1)); fi
 }
+
+case "$arch" in
+x86) format=pei-i386 ;;
+x64) format=pei-x86-64 ;;
+*) echo "check-deliverables: unknown architecture $arch" >&2; exit 2 ;;
+esac
+for f in Trailkeep.exe Trailhook.dll Trailmenu.exe; do
+    has=$("$objdump" -f "$bin/$f" | sed -n 's/.*file format //p')
+    [ "$has" = "$format" ]
+    check "$f is built for $arch ($format; has: $has)" $?
+done
+
+# On x86-64, unwinding walks tables: every module needs its .pdata, the ones without a C
+# runtime too, or an exception through the hook procedure inside Explorer cannot unwind.
+if [ "$arch" = x64 ]; then
+    for f in Trailkeep.exe Trailhook.dll Trailmenu.exe; do
+        "$objdump" -h "$bin/$f" | grep -q ' \.pdata '
+        check "$f carries unwind tables (.pdata)" $?
+    done
+fi
+
+# The hook library is mapped into every GUI process and the launcher starts on a key
+# press: both stay small.
+for f in Trailhook.dll Trailmenu.exe; do
+    size=$(stat -c %s "$bin/$f")
+    [ "$size" -le 8192 ]
+    check "$f is at most 8 KiB ($size bytes)" $?
+done
 
 imports() { "$objdump" -p "$bin/$1" | sed -n 's/^\s*DLL Name: //p' | tr 'a-z' 'A-Z' | sort | tr '\n' ' '; }
 
@@ -27,11 +56,12 @@ exports=$("$objdump" -p "$bin/Trailhook.dll" | awk '
 [ "$exports" = "freehook@1 sethook@2 " ]
 check "Trailhook.dll exports freehook at ordinal 1 and sethook at 2 (has: $exports)" $?
 
-# Imports by ordinal read "vma  ordinal  <none>" under the DLL's name.
+# Imports by ordinal read "vma  ordinal  <none>" under the DLL's name; the x86-64 listing
+# pads the ordinal with zeros.
 bound=$("$objdump" -p "$bin/Trailkeep.exe" | awk '
     /DLL Name: Trailhook.dll/ { dll = 1; next }
     dll && /DLL Name:/ { dll = 0 }
-    dll && $3 == "<none>" { printf "%s ", $2 }')
+    dll && $3 == "<none>" { printf "%d ", $2 + 0 }')
 [ "$bound" = "1 2 " ]
 check "Trailkeep.exe binds Trailhook.dll by ordinals 1 and 2 (has: $bound)" $?
 

@@ -55,6 +55,37 @@ TEST_F(Resident, HiddenWindowOneInstanceAndOrderlyExit)
     EXPECT_EQ(IniKeys(ini, "Path_Touroku"), "");
 }
 
+// A 32-bit and a 64-bit Trailkeep share one desktop: whichever starts second finds the
+// first and ends, and the launcher of either bitness reaches the one that runs.
+TEST_F(Resident, OneTrailkeepPerDesktopWhateverItsBitness)
+{
+    // The other build's folder, set by the test run where this host runs both.
+    const char* peerBin = getenv("TK_PEER_BIN");
+    if (peerBin == nullptr || peerBin[0] == '\0')
+        GTEST_SKIP() << "the programs of the other architecture do not run on this host";
+    const std::string own = BinDir() + "\\", peer = std::string(peerBin) + "\\";
+    for (const auto& [first, second] : {std::pair(own, peer), std::pair(peer, own)}) {
+        SCOPED_TRACE("running: " + first + ", started second: " + second);
+        const std::string dir = MakeScratchDir("bitness-first");
+        const std::string other = MakeScratchDir("bitness-second");
+        Process running;
+        HWND main = StartTrailkeep(&running, dir, first + "Trailkeep.exe");
+        ASSERT_NE(main, nullptr);
+
+        Process late;
+        ASSERT_TRUE(Start(&late, second + "Trailkeep.exe", "", other));
+        EXPECT_EQ(late.WaitExit(), 0);
+        EXPECT_FALSE(FileExists(other + "\\Trailkeep.ini"));
+
+        for (const std::string& launcher : {first, second}) {
+            EXPECT_EQ(RunTrailmenu(launcher + "Trailmenu.exe"), 1) << launcher;
+            EXPECT_TRUE(WaitFor([] { return !VisibleMenus().empty(); })) << launcher;
+            EXPECT_TRUE(CloseMenus());
+        }
+        EXPECT_EQ(CloseTrailkeep(&running, main), 0);
+    }
+}
+
 TEST_F(Resident, SettingsFileRulesOnLoadAndSave)
 {
     const std::string dir = MakeScratchDir("resident-rules");

@@ -226,9 +226,9 @@ HWND FindTrailkeep()
     return FindWindowA("TrailkeeperClass", "Trailkeeper");
 }
 
-HWND StartTrailkeep(Process* process, const std::string& dir)
+HWND StartTrailkeep(Process* process, const std::string& dir, const std::string& exe)
 {
-    if (!Start(process, "Trailkeep.exe", "", dir))
+    if (!Start(process, exe, "", dir))
         return nullptr;
     HWND main = nullptr;
     WaitFor([&] {
@@ -382,10 +382,10 @@ bool TrayIconCentre(POINT* centre)
     return true;
 }
 
-int RunTrailmenu()
+int RunTrailmenu(const std::string& exe)
 {
     Process launcher;
-    if (!Start(&launcher, "Trailmenu.exe", "", ""))
+    if (!Start(&launcher, exe, "", ""))
         return -1;
     return launcher.WaitExit();
 }

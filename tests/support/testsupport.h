@@ -61,7 +61,9 @@ bool Start(Process* process, const std::string& exe, const std::string& args,
 // The main window of Trailkeep, by class and title (null when none is found).
 HWND FindTrailkeep();
 // Starts Trailkeep.exe in `dir` and waits for its main window.
-HWND StartTrailkeep(Process* process, const std::string& dir);
+// `exe` may name the program of another build by its full path.
+HWND StartTrailkeep(Process* process, const std::string& dir,
+                    const std::string& exe = "Trailkeep.exe");
 // Asks Trailkeep to close (WM_CLOSE) and returns its exit code (-1 on timeout).
 int CloseTrailkeep(Process* process, HWND main);
 // Ends every Trailkeep left running by an earlier failed test.
@@ -102,7 +104,7 @@ bool CloseMenus();
 bool TrayIconCentre(POINT* centre);
 
 // Runs Trailmenu.exe and returns its exit code.
-int RunTrailmenu();
+int RunTrailmenu(const std::string& exe = "Trailmenu.exe");
 
 // A test that runs the real Trailkeep in a scratch folder of its own, named for the test.
 // Whatever the test leaves open (menus, the program itself) is closed after it.

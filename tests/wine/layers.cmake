@@ -1,0 +1,98 @@
+# The Win32 and end-to-end layers and the benchmark: Windows programs run under this
+# build's Wine. Included from tests/CMakeLists.txt when the host can run this architecture.
+configure_file(${CMAKE_CURRENT_LIST_DIR}/tkwine.in ${CMAKE_BINARY_DIR}/tkwine @ONLY
+    FILE_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE)
+set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_BINARY_DIR}/tkwine run)
+
+add_test(NAME wine.start COMMAND ${CMAKE_BINARY_DIR}/tkwine start)
+set_tests_properties(wine.start PROPERTIES FIXTURES_SETUP wine TIMEOUT 300)
+add_test(NAME wine.stop COMMAND ${CMAKE_BINARY_DIR}/tkwine stop)
+set_tests_properties(wine.stop PROPERTIES FIXTURES_CLEANUP wine)
+
+# --- GoogleTest for MinGW, from Debian's sources --------------------------------------
+set(gtest_force_shared_crt OFF CACHE BOOL "" FORCE)
+set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+
+# Helpers shared by the Windows test programs: scratch folders, processes, waits.
+add_library(tk_testsupport STATIC support/testsupport.cpp)
+target_include_directories(tk_testsupport PUBLIC support ${CMAKE_SOURCE_DIR})
+target_link_libraries(tk_testsupport PUBLIC gtest user32 kernel32 gdi32 shell32)
+
+# The other architecture's build, where this host runs both: the tests of one Trailkeep
+# per desktop pair the two. A Unix path reaches the Windows programs through drive Z:
+# (Windows takes forward slashes in paths as well).
+set(TK_PEER_BIN "" CACHE PATH "bin folder of the other architecture's test build")
+set(TK_PEER_BIN_WINDOWS "")
+if(TK_PEER_BIN)
+    set(TK_PEER_BIN_WINDOWS "Z:${TK_PEER_BIN}")
+endif()
+
+# A Windows test program: one CTest test per test case. Programs that use the desktop
+# (windows, menus, hooks, input) never run in parallel with each other.
+function(tk_windows_test target label)
+    add_executable(${target} ${ARGN})
+    target_link_libraries(${target} PRIVATE tk_testsupport gtest_main)
+    target_link_options(${target} PRIVATE -static)
+    gtest_discover_tests(${target}
+        TEST_PREFIX ${label}.
+        DISCOVERY_MODE PRE_TEST
+        DISCOVERY_TIMEOUT 300
+        PROPERTIES FIXTURES_REQUIRED wine RESOURCE_LOCK desktop LABELS ${label} TIMEOUT 180
+                   ENVIRONMENT "TK_PEER_BIN=${TK_PEER_BIN_WINDOWS}")
+endfunction()
+
+# --- Win32 tests: Trailkeep's own code inside a test program --------------------------
+tk_windows_test(tk_win32_tests win32
+    win32/settings_file_test.cpp
+    win32/drive_class_test.cpp
+    win32/folder_menu_test.cpp
+    win32/open_folder_test.cpp
+    win32/folder_picker_test.cpp
+    ${CMAKE_SOURCE_DIR}/resources/trailkeep.rc)
+target_link_libraries(tk_win32_tests PRIVATE trailkeep_core)
+
+# --- End-to-end tests: the real deliverables and a stand-in Explorer ------------------
+add_executable(standin_explorer WIN32 fixtures/standin_explorer.cpp)
+target_link_options(standin_explorer PRIVATE -static)
+target_link_libraries(standin_explorer PRIVATE user32 kernel32)
+
+tk_windows_test(tk_e2e_tests e2e
+    e2e/resident_test.cpp
+    e2e/capture_test.cpp
+    e2e/menu_test.cpp)
+add_dependencies(tk_e2e_tests Trailkeep Trailhook Trailmenu standin_explorer)
+
+# --- Benchmark: not a test; prints figures --------------------------------------------
+# `cmake --build --preset test --target bench` builds what it needs and runs it: the hook's
+# cost in instructions counted by callgrind, and capture and menu latencies with the real
+# deliverables under this build's Wine. It uses the desktop: not while tests run here.
+find_path(TK_CALLGRIND_INCLUDE callgrind.h PATHS /usr/include/valgrind
+          NO_DEFAULT_PATH NO_CMAKE_FIND_ROOT_PATH)
+if(TK_CALLGRIND_INCLUDE)
+    # The production hook source compiled into the benchmark, with Trailhook's own options.
+    add_executable(tk_bench_hook EXCLUDE_FROM_ALL bench/hook_cost.cpp bench/hook_under_test.cpp)
+    set_source_files_properties(bench/hook_under_test.cpp
+        PROPERTIES COMPILE_OPTIONS "${TK_FREESTANDING_OPTIONS}")
+    target_include_directories(tk_bench_hook PRIVATE ${CMAKE_SOURCE_DIR})
+    target_include_directories(tk_bench_hook SYSTEM PRIVATE ${TK_CALLGRIND_INCLUDE})
+    target_link_libraries(tk_bench_hook PRIVATE user32 kernel32)
+    target_link_options(tk_bench_hook PRIVATE -static)
+
+    add_executable(tk_bench EXCLUDE_FROM_ALL bench/latency_bench.cpp)
+    target_link_libraries(tk_bench PRIVATE tk_testsupport trailkeep_core)
+    target_link_options(tk_bench PRIVATE -static)
+    add_dependencies(tk_bench Trailkeep Trailhook Trailmenu standin_explorer)
+
+    add_custom_target(bench
+        COMMAND bash ${CMAKE_CURRENT_LIST_DIR}/../bench/run-bench.sh ${CMAKE_BINARY_DIR}/tkwine
+                ${TK_WINE_ROOT} $<TARGET_FILE_DIR:tk_bench> ${CMAKE_BINARY_DIR}/bench-out
+        USES_TERMINAL VERBATIM)
+    add_dependencies(bench tk_bench tk_bench_hook)
+else()
+    add_custom_target(bench
+        COMMAND ${CMAKE_COMMAND} -E echo "bench: valgrind is missing (bash scripts/install-deps.sh)"
+        COMMAND ${CMAKE_COMMAND} -E false
+        VERBATIM)
+endif()
+
