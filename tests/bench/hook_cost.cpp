@@ -6,6 +6,30 @@
 
 #include <callgrind.h>  // valgrind's client requests (Debian: /usr/include/valgrind)
 
+#if defined(_WIN64)
+// valgrind.h builds its request block from unsigned long, which is 32 bits on 64-bit
+// Windows, while valgrind reads it as 64-bit words: a pointer argument would be cut. The
+// same request with a block of 64-bit words.
+static unsigned long long ClientRequest(unsigned long long request, unsigned long long arg)
+{
+    volatile unsigned long long block[6] = {request, arg, 0, 0, 0, 0};
+    unsigned long long result = 0;
+    __asm__ volatile("rolq $3,  %%rdi ; rolq $13, %%rdi\n\t"
+                     "rolq $61, %%rdi ; rolq $51, %%rdi\n\t"
+                     "xchgq %%rbx,%%rbx"
+                     : "=d"(result)
+                     : "a"(&block[0]), "0"(result)
+                     : "cc", "memory");
+    return result;
+}
+#define BENCH_TOGGLE_COLLECT() ClientRequest(VG_USERREQ__TOGGLE_COLLECT, 0)
+#define BENCH_DUMP_STATS_AT(name) \
+    ClientRequest(VG_USERREQ__DUMP_STATS_AT, reinterpret_cast<unsigned long long>(name))
+#else
+#define BENCH_TOGGLE_COLLECT() CALLGRIND_TOGGLE_COLLECT
+#define BENCH_DUMP_STATS_AT(name) CALLGRIND_DUMP_STATS_AT(name)
+#endif
+
 #include <cstdio>
 #include <cstdlib>
 
@@ -25,11 +49,11 @@ void Measure(const char* name, HOOKPROC proc, const CWPSTRUCT& message, int call
 {
     HOOKPROC volatile target = proc;  // called through memory: nothing is inlined
     LRESULT sink = target(HC_ACTION, 0, reinterpret_cast<LPARAM>(&message));  // warm-up
-    CALLGRIND_TOGGLE_COLLECT;
+    BENCH_TOGGLE_COLLECT();
     for (int i = 0; i < calls; ++i)
         sink += target(HC_ACTION, 0, reinterpret_cast<LPARAM>(&message));
-    CALLGRIND_TOGGLE_COLLECT;
-    CALLGRIND_DUMP_STATS_AT(name);
+    BENCH_TOGGLE_COLLECT();
+    BENCH_DUMP_STATS_AT(name);
     std::printf("%s: %d calls (result sum %ld)\n", name, calls, static_cast<long>(sink));
     std::fflush(stdout);
 }

@@ -19,7 +19,7 @@ eval "$("$tkwine" env)"
 rm -rf "$work"
 mkdir -p "$work"
 
-echo "Trailkeeper benchmark ($(wine --version), $(date -u '+%Y-%m-%d %H:%M UTC'))"
+echo "Trailkeeper benchmark, $WINEARCH ($("$WINELOADER" --version), $(date -u '+%Y-%m-%d %H:%M UTC'))"
 echo
 
 # --- Hook cost: instructions counted by callgrind ------------------------------------
@@ -27,7 +27,7 @@ echo
 # Instructions run inside the wine server (requests that cross to it) are not counted.
 if ! valgrind --tool=callgrind --collect-atstart=no --trace-children=yes \
         --callgrind-out-file="$work/callgrind.%p" \
-        wine "$bin/tk_bench_hook.exe" "$hook_calls" >"$work/hook.log" 2>&1; then
+        "$WINELOADER" "$bin/tk_bench_hook.exe" "$hook_calls" >"$work/hook.log" 2>&1; then
     cat "$work/hook.log" >&2
     echo "bench: the hook benchmark failed under valgrind" >&2
     exit 1
