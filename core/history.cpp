@@ -89,15 +89,16 @@ static int PurgeSelects(const PurgeTest& test, const char* path)
     case kPurgeUnc:
         return IsUncPath(path);
     case kPurgeVanished: {
-        // The existence query comes first, for every entry; only folders on local
-        // disks count as vanished, so that an unreachable server or an ejected
-        // medium never costs the user an entry.
-        if (test.exists(path))
-            return 0;
+        // Only folders on local disks count as vanished, so that an unreachable server
+        // or an ejected medium never costs the user an entry. Those tests come before the
+        // existence query: asking after a folder on an unreachable server would hold the
+        // main thread, and the history lock, for the whole network time-out.
         if (path[0] == '\\')
             return 0;
         const int cls = test.classOf(path);
-        return cls == kDriveFixed || cls == kDriveRam;
+        if (cls != kDriveFixed && cls != kDriveRam)
+            return 0;
+        return !test.exists(path);
     }
     }
     return 0;
