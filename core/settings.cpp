@@ -1,6 +1,7 @@
 // Reading and writing Trailkeep.ini through the profile functions, one call per key.
 #include <windows.h>
 
+#include "inifile.h"
 #include "numbers.h"
 #include "settings.h"
 
@@ -78,21 +79,115 @@ static void LoadList(const char* section, const char* keyFormat, PathSlot* slots
         slots[i][0] = '\0';
 }
 
-// Writes the non-empty slots from key 00 on and deletes every later key of the list,
-// so that the keys left are exactly those of the entries.
-static void SaveList(const char* section, const char* keyFormat, const PathSlot* slots,
-                     int count, const char* path)
+// --- Saving: the whole file replaced in one step ------------------------------------
+// A save edits its keys into a copy of the file's text and then puts the copy in the
+// file's place with one rename. Killed at any instant, Trailkeep leaves either the old
+// file or the new one, never a file cut short; and the file is read and written once
+// instead of once per key. Everything else in the file stays as it was.
+
+enum {
+    kMaxSettingsFile = 1 << 20,                  // larger files take the slower way below
+    kSaveRoom = kMaxIniEdits * (kPathSize + 64),  // what the edits of one save add at most
+};
+
+// The file as read and as it will be written. Every save runs under the history lock, so
+// the main thread and the recorder never use these at the same time.
+static char gFileText[kMaxSettingsFile];
+static char gNewText[kMaxSettingsFile + kSaveRoom];
+
+// Key names of the two lists, "Log_%02d" and "Touroku_%02d", made once.
+static char gHistoryKeys[kHistorySlots][16];
+static char gRegisteredKeys[kRegisteredSlots][16];
+
+// Reads the whole file into gFileText. Returns its length, 0 when there is no file, -1
+// when it cannot be read or is too large to rewrite here.
+static int ReadSettingsFile(const char* path)
+{
+    HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return GetLastError() == ERROR_FILE_NOT_FOUND ? 0 : -1;
+    DWORD size = GetFileSize(file, nullptr);
+    DWORD got = 0;
+    int length = -1;
+    if (size != INVALID_FILE_SIZE && size <= kMaxSettingsFile &&
+        ReadFile(file, gFileText, size, &got, nullptr) && got == size)
+        length = static_cast<int>(size);
+    CloseHandle(file);
+    return length;
+}
+
+// A file in UTF-16 or with a UTF-8 mark is text the profile API converts on its own;
+// rewriting its bytes as ANSI would mix two encodings in one file.
+static int IsEncodedText(const char* text, int length)
+{
+    const unsigned char* b = reinterpret_cast<const unsigned char*>(text);
+    if (length >= 2 && ((b[0] == 0xFF && b[1] == 0xFE) || (b[0] == 0xFE && b[1] == 0xFF)))
+        return 1;
+    return length >= 3 && b[0] == 0xEF && b[1] == 0xBB && b[2] == 0xBF;
+}
+
+// Writes the new text to `temp`, on the disk before anything else happens.
+static int WriteTempFile(const char* temp, const char* text, int length)
+{
+    HANDLE file = CreateFileA(temp, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return 0;
+    DWORD written = 0;
+    const int ok = WriteFile(file, text, static_cast<DWORD>(length), &written, nullptr) &&
+                   written == static_cast<DWORD>(length) && FlushFileBuffers(file);
+    CloseHandle(file);
+    return ok;
+}
+
+// The way for files that cannot be rewritten as bytes: the profile API edits a copy of
+// the file, one call per key, and the copy then replaces the file all the same.
+static int EditCopyWithProfileApi(const char* path, const char* temp, const IniEdit* edits,
+                                  int count)
+{
+    if (!CopyFileA(path, temp, FALSE) && GetLastError() != ERROR_FILE_NOT_FOUND)
+        return 0;
+    for (int i = 0; i < count; ++i)
+        WritePrivateProfileStringA(edits[i].section, edits[i].key, edits[i].value, temp);
+    // All three arguments null: whatever the profile API still caches reaches the file.
+    WritePrivateProfileStringA(nullptr, nullptr, nullptr, temp);
+    return 1;
+}
+
+// Applies the edits to the settings file at `path` and replaces it in one step. Nothing
+// is reported: on any failure the file stays as it was and the next save tries again.
+static void SaveEdits(const char* path, const IniEdit* edits, int count)
+{
+    char temp[MAX_PATH];
+    wsprintfA(temp, "%s.new", path);
+    DeleteFileA(temp);  // what a save cut short may have left
+    const int length = ReadSettingsFile(path);
+    int ready = 0;
+    if (length >= 0 && !IsEncodedText(gFileText, length)) {
+        const int newLength =
+            RewriteIni(gFileText, length, edits, count, gNewText, sizeof gNewText);
+        ready = newLength >= 0 && WriteTempFile(temp, gNewText, newLength);
+    } else {
+        ready = EditCopyWithProfileApi(path, temp, edits, count);
+    }
+    // A rename within one folder replaces the file whole: a reader sees the old file or
+    // the new one.
+    if (!ready || !MoveFileExA(temp, path, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+        DeleteFileA(temp);
+}
+
+// The edits that write the non-empty slots of a list from key 00 on and delete every later
+// key of it, so that the keys left are exactly those of the entries.
+static int ListEdits(const char* section, char (*keys)[16], const PathSlot* slots, int count,
+                     IniEdit* edits)
 {
     int i = 0;
-    char key[32];
-    for (; i < count && slots[i][0] != '\0'; ++i) {
-        wsprintfA(key, keyFormat, i);
-        WritePrivateProfileStringA(section, key, slots[i], path);
-    }
-    for (; i < count; ++i) {
-        wsprintfA(key, keyFormat, i);
-        WritePrivateProfileStringA(section, key, nullptr, path);
-    }
+    for (; i < count && slots[i][0] != '\0'; ++i)
+        edits[i] = {section, keys[i], slots[i]};
+    for (int j = i; j < count; ++j)
+        edits[j] = {section, keys[j], nullptr};
+    return count;
 }
 
 void LoadSettings(void)
@@ -116,20 +211,36 @@ void LoadSettings(void)
     }
 }
 
+// The key names of both lists.
+static void MakeListKeys(void)
+{
+    if (gHistoryKeys[0][0] != '\0')
+        return;
+    for (int i = 0; i < kHistorySlots; ++i)
+        wsprintfA(gHistoryKeys[i], "Log_%02d", i);
+    for (int i = 0; i < kRegisteredSlots; ++i)
+        wsprintfA(gRegisteredKeys[i], "Touroku_%02d", i);
+}
+
 void SaveSettings(void)
 {
     char path[kPathSize];
     if (!SettingsPath(path))
         return;
+    MakeListKeys();
+    IniEdit edits[kMaxIniEdits];
+    char values[sizeof kSettingKeys / sizeof kSettingKeys[0]][16];
+    int n = 0;
     for (const SettingKey& s : kSettingKeys) {
         if (!s.written)
             continue;
-        char text[16];
-        wsprintfA(text, "%d", *s.value);
-        WritePrivateProfileStringA(kSetting, s.key, text, path);
+        wsprintfA(values[n], "%d", *s.value);
+        edits[n] = {kSetting, s.key, values[n]};
+        ++n;
     }
-    SaveList(kPathTouroku, "Touroku_%02d", gRegistered, kRegisteredSlots, path);
-    WritePrivateProfileStringA(kSetting, "SaveTime", nullptr, path);
+    n += ListEdits(kPathTouroku, gRegisteredKeys, gRegistered, kRegisteredSlots, edits + n);
+    edits[n++] = {kSetting, "SaveTime", nullptr};
+    SaveEdits(path, edits, n);
 }
 
 void SaveHistory(void)
@@ -137,5 +248,7 @@ void SaveHistory(void)
     char path[kPathSize];
     if (!SettingsPath(path))
         return;
-    SaveList(kPathLog, "Log_%02d", gHistory, kHistorySlots, path);
+    MakeListKeys();
+    IniEdit edits[kHistorySlots];
+    SaveEdits(path, edits, ListEdits(kPathLog, gHistoryKeys, gHistory, kHistorySlots, edits));
 }
