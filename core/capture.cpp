@@ -15,6 +15,8 @@ PathSlot gCapturedPath;
 PendingSlot gPending[kPendingSlots];
 int gNextPending;
 
+enum { kHandoffWaitMs = 1000 };
+
 static HANDLE gRecorderReady;        // set once the recorder thread owns a message queue
 static volatile LONG gRecorderStop;  // set under the history lock at shut-down
 
@@ -46,25 +48,35 @@ static int WindowExists(HWND wnd)
     return wnd != nullptr && GetWindowInfo(wnd, &info);
 }
 
-// Reader side of the title handoff: takes the path out of the main window's title
-// and puts the title back. Returns 0 when the title holds no handed-over path (the
-// reset title after two quick handoffs, or a text some other program set): that text
-// must never reach the history, and the captured-path buffer keeps what it had.
-static int TakeHandoffTitle(void)
+// Reader side of the title handoff: takes the text out of the main window's title and
+// puts the title back, whether or not the capture is wanted. The title is how every other
+// program finds Trailkeep; left holding a path, it would hide the window from a second
+// start, the launcher and newly started processes' hooks.
+//
+// Returns 1 when `keep` and the title held a path, which is then in the captured-path
+// buffer. A title without a handed-over path (the reset title after two quick handoffs,
+// or a text some other program set) never reaches the history, and the buffer keeps
+// what it had.
+static int TakeHandoffTitle(int keep)
 {
     char title[kPathSize];
-    WaitForSingleObject(gHandoffMutex, INFINITE);
+    // The main thread owns the handoff mutex from start-up on, so the wait ends at once.
+    // It is bounded all the same: a thread that does not own it must never hang here.
+    const DWORD waited = gHandoffMutex != nullptr
+                             ? WaitForSingleObject(gHandoffMutex, kHandoffWaitMs)
+                             : WAIT_FAILED;
     title[0] = '\0';
     GetWindowTextA(gMainWnd, title, kPathSize);
-    const int isPath = IsPathText(title);
-    if (isPath) {
+    const int taken = keep && IsPathText(title);
+    if (taken) {
         EnterCriticalSection(&gHistoryLock);
         CopyPath(gCapturedPath, title);
         LeaveCriticalSection(&gHistoryLock);
     }
     SetWindowTextA(gMainWnd, TK_MAIN_TITLE);
-    ReleaseMutex(gHandoffMutex);
-    return isPath;
+    if (waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED)
+        ReleaseMutex(gHandoffMutex);
+    return taken;
 }
 
 // A rejected capture: an audible hint for whoever debugs the filters.
@@ -88,18 +100,21 @@ static void ParkCapturedPath(HWND wnd)
 
 void OnCaptured(WPARAM wParam, LPARAM lParam)
 {
-    // Until start-up has finished there is no recorder and the lock may not exist yet
-    // (a start-up failure box runs a modal loop): such early captures are dropped.
-    if (gStartStage != kStartComplete || gBusy)
-        return;
     // The hook may post from a process of the other bitness. Window handles are 32-bit
     // significant on 64-bit Windows, so the handle survives the 32-bit lParam of a
     // 32-bit sender exactly.
     HWND wnd = reinterpret_cast<HWND>(lParam);
-    if (!WindowExists(wnd) || !WindowExists(GetAncestor(wnd, GA_ROOT)))
+    // Until start-up has finished there is no recorder and the lock may not exist yet
+    // (a start-up failure box runs a modal loop): such early captures are dropped, as
+    // are captures while busy and those whose window has gone.
+    const int wanted = gStartStage == kStartComplete && !gBusy && WindowExists(wnd) &&
+                       WindowExists(GetAncestor(wnd, GA_ROOT));
+    if (wParam == TK_HANDOFF_TAG) {
+        if (!TakeHandoffTitle(wanted))
+            return;
+    } else if (!wanted) {
         return;
-    if (wParam == TK_HANDOFF_TAG && !TakeHandoffTitle())
-        return;
+    }
 
     // Capture filters. Only the main thread writes the captured path, so it reads it
     // here without the lock.

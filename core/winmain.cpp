@@ -6,7 +6,10 @@
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR, int)
 {
-    if (FindWindowA(TK_MAIN_CLASS, TK_MAIN_TITLE) != nullptr)
+    // One Trailkeep a desktop, of either bitness. During a title handoff the running one's
+    // title holds a path for a moment, so the class alone counts too.
+    if (FindWindowA(TK_MAIN_CLASS, TK_MAIN_TITLE) != nullptr ||
+        FindWindowA(TK_MAIN_CLASS, nullptr) != nullptr)
         return 0;
     gInstance = instance;
     gMainThreadId = GetCurrentThreadId();

@@ -15,7 +15,11 @@ static HWND gMainWnd;      // Trailkeep's main window, once found in this proces
 static HHOOK gHook;        // the installed hook (in Trailkeep's process only)
 static HANDLE gMutex;      // the handoff mutex as created by sethook
 
-enum { kClassSize = 20, kTextSize = 256 };
+enum {
+    kClassSize = 20,
+    kTextSize = 256,
+    kTitleWriteTimeoutMs = 1000,  // the longest a navigation in Explorer waits on Trailkeep
+};
 
 static int SameText(const char* a, const char* b)
 {
@@ -26,15 +30,40 @@ static int SameText(const char* a, const char* b)
     return 0;
 }
 
-// Copies the text of a WM_SETTEXT into a path slot, in the ANSI code page. Returns 0 when
-// it does not fit in 255 characters.
-//
-// Explorer's address field is a Unicode window: should its text reach this ANSI hook as
-// it was set, in UTF-16, it is converted to the ANSI code page. An ANSI text whose second
-// byte is NUL has one character and is no path, so a NUL there marks UTF-16 text.
-static int CopyText(const char* text, char* path)
+// 1 when the memory at `p` can be read.
+static int Readable(const void* p)
 {
-    if (text[0] != '\0' && text[1] == '\0') {
+    MEMORY_BASIC_INFORMATION info;
+    if (VirtualQuery(p, &info, sizeof info) == 0)
+        return 0;
+    return info.State == MEM_COMMIT && (info.Protect & (PAGE_NOACCESS | PAGE_GUARD)) == 0;
+}
+
+// Whether the text of a WM_SETTEXT to `edit` is a UTF-16 path rather than ANSI text.
+//
+// Explorer's address field is a Unicode window, and its text may reach this ANSI hook as
+// it was set, in UTF-16; a NUL second byte marks that form. But a one-character ANSI text
+// has a NUL second byte too, and ends there: nothing after it may be read blindly. So the
+// window must be a Unicode one (an ANSI window's texts are ANSI), and the first three wide
+// characters are looked at only where their bytes are readable, and must begin a path.
+static int IsWidePath(HWND edit, const char* text)
+{
+    if (text[0] == '\0' || text[1] != '\0' || !IsWindowUnicode(edit))
+        return 0;
+    // Bytes 2 to 5 share the page of byte 1, or the page after it is readable.
+    const ULONG_PTR first = reinterpret_cast<ULONG_PTR>(text + 1);
+    const ULONG_PTR last = reinterpret_cast<ULONG_PTR>(text + 5);
+    if ((first >> 12) != (last >> 12) && !Readable(text + 5))
+        return 0;
+    const WCHAR* wide = reinterpret_cast<const WCHAR*>(text);
+    return (wide[1] == L':' && wide[2] == L'\\') || (wide[0] == L'\\' && wide[1] == L'\\');
+}
+
+// Copies the text of a WM_SETTEXT to `edit` into a path slot, in the ANSI code page.
+// Returns 0 when it is no path text or does not fit in 255 characters.
+static int CopyText(HWND edit, const char* text, char* path)
+{
+    if (IsWidePath(edit, text)) {
         const int n = WideCharToMultiByte(CP_ACP, 0, reinterpret_cast<const WCHAR*>(text), -1,
                                           path, kTextSize, nullptr, nullptr);
         return n > 0;
@@ -48,9 +77,12 @@ static int CopyText(const char* text, char* path)
     return 1;
 }
 
+// Trailkeep's main window. Its title reads "Trailkeeper" at rest; during a handoff it holds
+// the path for a moment, and the class alone still names it.
 static HWND FindMainWindow(void)
 {
-    return FindWindowA(TK_MAIN_CLASS, TK_MAIN_TITLE);
+    HWND main = FindWindowA(TK_MAIN_CLASS, TK_MAIN_TITLE);
+    return main != nullptr ? main : FindWindowA(TK_MAIN_CLASS, nullptr);
 }
 
 // Hands a path over through the main window's title; the main window reads it back on
@@ -76,7 +108,7 @@ static void HandOver(HWND edit, const char* text)
     // A text that does not fit a path slot is no folder Trailkeep could reopen:
     // it is ignored rather than cut into the name of some other folder.
     char path[kTextSize];
-    if (!CopyText(text, path))
+    if (!CopyText(edit, text, path))
         return;
     if (!IsPathText(path))
         return;
@@ -87,7 +119,14 @@ static void HandOver(HWND edit, const char* text)
         gMainWnd = FindMainWindow();
     if (gMainWnd == nullptr)
         return;
-    SetWindowTextA(gMainWnd, path);
+    // The title write is a message sent to Trailkeep's thread, and this thread is
+    // Explorer's: it never waits long for a busy Trailkeep, nor at all for a hung one. The
+    // notice is posted whatever came of the write: should the write still be delivered
+    // later, it is handled before the posted notice, and a notice that finds no path in
+    // the title is dropped by the reader.
+    DWORD_PTR result = 0;
+    SendMessageTimeoutA(gMainWnd, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(path),
+                        SMTO_ABORTIFHUNG, kTitleWriteTimeoutMs, &result);
     PostMessageA(gMainWnd, WM_TK_CAPTURED, TK_HANDOFF_TAG, reinterpret_cast<LPARAM>(edit));
 }
 

@@ -7,6 +7,10 @@
 extern "C" void WINAPI TrailmenuEntry(void)
 {
     HWND main = FindWindowA(TK_MAIN_CLASS, TK_MAIN_TITLE);
+    // During a title handoff the title holds a path for a moment; the class alone names
+    // the window then.
+    if (main == nullptr)
+        main = FindWindowA(TK_MAIN_CLASS, nullptr);
     if (main == nullptr)
         ExitProcess(0);
     // Trailkeep must own the foreground for its menu to close when the user clicks away;
