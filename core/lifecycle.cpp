@@ -65,12 +65,13 @@ LRESULT OnCreate(HWND wnd)
 
 LRESULT OnClose(HWND wnd)
 {
-    // Another program may close the window while the folder menu is tracked, with the
-    // history lock held around it: the menu is ended first and the close comes again
-    // once the lock has been left.
-    if (gFolderMenuOpen) {
+    // A close that arrives inside another handler (sent by another program while a menu,
+    // a dialog or a wait on another program's window is under way) would pull the lock,
+    // the recorder and the window from under that handler. It waits until the handlers
+    // have returned; an open menu is ended so that the wait is short.
+    if (gDispatchDepth > 1) {
+        gCloseDeferred = 1;
         EndMenu();
-        PostMessageA(wnd, WM_CLOSE, 0, 0);
         return 0;
     }
     if (PurgeTimerWanted())
@@ -78,22 +79,24 @@ LRESULT OnClose(HWND wnd)
     for (int i = 0; i < kPendingSlots; ++i)
         KillTimer(wnd, TIMER_PENDING_BASE + i);
 
-    // A start-up that failed half-way never became resident: its settings and lists are
-    // not the user's, so the file is left as it was.
     if (gStartStage == kStartComplete) {
         DeleteTrayIcon();
         // The recorder ends before the lock goes; a recording under way is finished.
         StopRecorder();
+    }
+    if (gHandoffMutex != nullptr)
         CloseHandle(gHandoffMutex);
-        gHandoffMutex = nullptr;
+    gHandoffMutex = nullptr;
+    // Once the settings file has been read, the settings and lists in memory are the
+    // user's and are saved. Before that (sethook failed) they are not, and the file is
+    // left as it was.
+    if (gStartStage >= kStartLoaded) {
         EnterCriticalSection(&gHistoryLock);
         SaveSettings();
         SaveHistory();
         LeaveCriticalSection(&gHistoryLock);
-    }
-    // The lock exists once the settings have been loaded.
-    if (gStartStage >= kStartLoaded)
         DeleteCriticalSection(&gHistoryLock);
+    }
     gStartStage = kStartNone;
 
     if (gHookInstalled == 1)

@@ -17,6 +17,8 @@ HANDLE gHandoffMutex;
 HANDLE gRecorderThread;
 DWORD gRecorderThreadId;
 CRITICAL_SECTION gHistoryLock;
+int gDispatchDepth;
+int gCloseDeferred;
 
 void SetBusy(int holder, int on)
 {
@@ -72,7 +74,7 @@ static LRESULT OnTimer(WPARAM id)
     return 0;
 }
 
-LRESULT CALLBACK MainWndProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam)
+static LRESULT Dispatch(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam)
 {
     switch (msg) {
     case WM_CREATE: return OnCreate(wnd);
@@ -89,4 +91,20 @@ LRESULT CALLBACK MainWndProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam)
     case WM_TK_DRAGHOVER: return 0;
     }
     return DefWindowProcA(wnd, msg, wParam, lParam);
+}
+
+// Every handler runs with a depth count. A handler that waits in a modal loop (a menu, a
+// dialog, a message box) or on another program's window (SendMessageTimeout) lets other
+// messages in meanwhile: those run one level deeper, while the outer handler is still
+// on the stack with its state in hand.
+LRESULT CALLBACK MainWndProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam)
+{
+    ++gDispatchDepth;
+    const LRESULT result = Dispatch(wnd, msg, wParam, lParam);
+    if (--gDispatchDepth == 0 && gCloseDeferred) {
+        // A close that arrived while a handler was under way runs now that none is.
+        gCloseDeferred = 0;
+        PostMessageA(wnd, WM_CLOSE, 0, 0);
+    }
+    return result;
 }

@@ -31,6 +31,8 @@ extern HANDLE gHandoffMutex;         // Trailkeep's own handle of the handoff mu
 extern HANDLE gRecorderThread;       // the recorder thread
 extern DWORD gRecorderThreadId;      // target of the recorder's thread messages
 extern CRITICAL_SECTION gHistoryLock;  // guards the folder history and the captured path
+extern int gDispatchDepth;           // main window handlers under way, nested ones counted
+extern int gCloseDeferred;           // a close waits for the handlers under way to end
 
 // Sets or clears one holder's bit of the busy state.
 void SetBusy(int holder, int on);
