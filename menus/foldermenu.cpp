@@ -13,9 +13,8 @@
 
 int gDisplayOrder[kHistorySlots];
 HMENU gTrackedMenu;
-int gFolderMenuOpen;
-
-static int gTrayMenuOpen;  // 1 while the tray menu is tracked
+static int gFolderMenuOpen;  // 1 while the folder menu is tracked (lock held)
+static int gTrayMenuOpen;    // 1 while the tray menu is tracked
 
 // The history as the folder menu showed it. A recording that waited for the menu to
 // close may shift the live history before the chosen command arrives; the command
@@ -29,8 +28,10 @@ void OnTrayNotify(WPARAM wParam, LPARAM lParam)
     if (wParam != TK_ICON_ID || gStartStage != kStartComplete)
         return;
     // One menu at a time: a click or launcher request that arrives while a menu of ours
-    // is up (its modal loop dispatches it) does not start another.
-    if (gFolderMenuOpen || gTrayMenuOpen)
+    // is up (its modal loop dispatches it) does not start another. Nor does one that
+    // arrives while the folder picker of the open command is up: its menu could start a
+    // second picker over the first.
+    if (gFolderMenuOpen || gTrayMenuOpen || (gBusy & kBusyPicker))
         return;
     int folderMenu = 0;
     UINT flags = TPM_BOTTOMALIGN;
@@ -82,6 +83,7 @@ void ShowFolderMenu(HWND wnd, UINT flags)
         return;
     gTrackedMenu = GetSubMenu(menu, 0);
     TrackAtCursor(wnd, gTrackedMenu, flags, 1);
+    OnFolderMenuClosed();
     DestroyMenu(menu);
 }
 

@@ -100,6 +100,16 @@ void OnEnterMenuLoop(void)
     SetBusy(kBusyMenu, 1);
 }
 
+// The menu no longer keeps Trailkeep busy, and its mouse hook goes.
+static void ReleaseMenuHold(void)
+{
+    SetBusy(kBusyMenu, 0);
+    if (gMenuHook != nullptr) {
+        UnhookWindowsHookEx(gMenuHook);
+        gMenuHook = nullptr;
+    }
+}
+
 void OnExitMenuLoop(void)
 {
     if (gLauncherRequest) {
@@ -108,9 +118,17 @@ void OnExitMenuLoop(void)
     }
     if (gDragState > 0)
         return;
-    SetBusy(kBusyMenu, 0);
-    if (gMenuHook != nullptr) {
-        UnhookWindowsHookEx(gMenuHook);
-        gMenuHook = nullptr;
-    }
+    ReleaseMenuHold();
+}
+
+void OnFolderMenuClosed(void)
+{
+    // The menu loop is over. A launcher menu closed with the keyboard has had only its
+    // first loop end, and no button release follows to end it: were the hold kept, every
+    // visit from now on would be dropped until some left click anywhere on the screen.
+    // Only a drag, which outlives the menu, keeps the hold until its release.
+    gLauncherRequest = 0;
+    if (gDragState > 0)
+        return;
+    ReleaseMenuHold();
 }

@@ -9,7 +9,6 @@ extern HMENU gTrackedMenu;                // the folder pop-up being tracked
 extern HHOOK gMenuHook;                   // the menu mouse hook, while installed
 extern int gLauncherRequest;              // 1 from a launcher request to its menu's end
 extern int gDragState;                    // 0 none, 1 dragging, 2 taskbar click under way
-extern int gFolderMenuOpen;               // 1 while the folder menu is tracked (lock held)
 
 // WM_TK_TRAY: a click on the tray icon or a launcher request.
 void OnTrayNotify(WPARAM wParam, LPARAM lParam);
@@ -26,4 +25,6 @@ void OnOpenFolderCommand(void);
 // The menu loop (menuloop.cpp).
 void OnEnterMenuLoop(void);
 void OnExitMenuLoop(void);
+// The folder menu's tracking has returned.
+void OnFolderMenuClosed(void);
 void InstallMenuHook(void);
