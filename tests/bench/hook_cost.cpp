@@ -33,7 +33,7 @@ static unsigned long long ClientRequest(unsigned long long request, unsigned lon
 #include <cstdio>
 #include <cstdlib>
 
-HOOKPROC BenchAddressBarHook(void);  // hook_under_test.cpp
+HOOKPROC AddressBarHookUnderTest(void);  // hook_under_test.cpp
 
 namespace {
 
@@ -75,8 +75,8 @@ int main(int argc, char** argv)
     const CWPSTRUCT settext = {reinterpret_cast<LPARAM>(text), 0, WM_SETTEXT, target};
 
     Measure("pass-through", PassThroughProc, other, calls);
-    Measure("hook-other-message", BenchAddressBarHook(), other, calls);
-    Measure("hook-settext-not-edit", BenchAddressBarHook(), settext, calls);
+    Measure("hook-other-message", AddressBarHookUnderTest(), other, calls);
+    Measure("hook-settext-not-edit", AddressBarHookUnderTest(), settext, calls);
     DestroyWindow(target);
     return 0;
 }

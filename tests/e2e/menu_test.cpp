@@ -226,4 +226,69 @@ TEST_F(Menus, CancelledFolderPickerOpensNothing)
     EXPECT_TRUE(FileHistoryBecomes(ini_, {"C:\\after-picking"}));
 }
 
+// While the picker of "フォルダを開く" is up, a capture is dropped but its path never stays
+// in the main window's title, where it would hide Trailkeep from every lookup; a launcher
+// request opens no folder menu over the picker, and the picker keeps Trailkeep busy until
+// it closes.
+TEST_F(Menus, PickerKeepsTheTitleAtRestAndNoMenuOverIt)
+{
+    Launch("");
+    Explorer cabinet;
+    ASSERT_TRUE(StartExplorer(&cabinet, "beside the picker"));
+    ASSERT_NE(ClickTrayIcon(true), nullptr);
+    Press(VK_DOWN);
+    Press(VK_DOWN);
+    Press(VK_DOWN);  // フォルダを開く
+    Press(VK_RETURN);
+    HWND picker = nullptr;
+    ASSERT_TRUE(WaitFor([&] { return (picker = FindDialog(tk_.info.dwProcessId)) != nullptr; }));
+
+    Activate(cabinet);
+    ASSERT_TRUE(SetAddressText(cabinet, "C:\\while-picking"));
+    EXPECT_TRUE(WaitFor([&] { return FindTrailkeep() == main_; })) << "title: " << WindowText(main_);
+    // A second start finds the running one; the launcher reaches it.
+    const std::string other = MakeScratchDir("second-beside-the-picker");
+    Process second;
+    ASSERT_TRUE(Start(&second, "Trailkeep.exe", "", other));
+    EXPECT_EQ(second.WaitExit(), 0);
+    EXPECT_EQ(RunTrailmenu(), 1);
+    // A capture posted after the request has been handled once the title is back at rest:
+    // by then a menu opened for the request would be up.
+    ASSERT_TRUE(SetAddressText(cabinet, "C:\\after-the-request"));
+    ASSERT_TRUE(WaitFor([&] { return FindTrailkeep() == main_; }));
+    EXPECT_TRUE(VisibleMenus().empty());
+    CloseMenus();
+
+    PostMessageA(picker, WM_COMMAND, IDCANCEL, 0);
+    ASSERT_TRUE(WaitFor([&] { return !IsWindow(picker); }));
+    Activate(cabinet);
+    SetAddressText(cabinet, "C:\\after-picking");
+    EXPECT_TRUE(FileHistoryBecomes(ini_, {"C:\\after-picking"}));
+}
+
+// The launcher is the keyboard user's way in. An entry chosen with Enter in its menu is
+// opened and recorded like any other, and so is every visit after it.
+TEST_F(Menus, LauncherMenuUsedWithTheKeyboardLeavesNothingBusy)
+{
+    Launch("[Path_Log]\r\nLog_00=C:\\first\r\nLog_01=C:\\Windows\r\n");
+    Explorer shown, cabinet;
+    ASSERT_TRUE(StartExplorer(&shown, "C:\\Windows", "--background"));
+    ASSERT_TRUE(StartExplorer(&cabinet, "navigating"));
+    ASSERT_EQ(RunTrailmenu(), 1);
+    ASSERT_NE(WaitMenus(1), nullptr);
+    ASSERT_NE(OpenHistoryWithKeys(), nullptr);
+    Press(VK_DOWN);  // C:\Windows
+    Press(VK_RETURN);
+    EXPECT_TRUE(FileHistoryBecomes(ini_, {"C:\\Windows", "C:\\first"}));
+
+    // Closed with Escape, no release of a button follows either.
+    ASSERT_EQ(RunTrailmenu(), 1);
+    ASSERT_NE(WaitMenus(1), nullptr);
+    Press(VK_ESCAPE);
+    ASSERT_TRUE(WaitFor([] { return VisibleMenus().empty(); }));
+    Activate(cabinet);
+    SetAddressText(cabinet, "C:\\next");
+    EXPECT_TRUE(FileHistoryBecomes(ini_, {"C:\\next", "C:\\Windows", "C:\\first"}));
+}
+
 }  // namespace

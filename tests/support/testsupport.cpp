@@ -291,14 +291,16 @@ bool StartExplorer(Explorer* explorer, const std::string& title, const std::stri
     return explorer->edit != nullptr;
 }
 
-void SetAddressText(const Explorer& explorer, const char* text)
+bool SetAddressText(const Explorer& explorer, const char* text)
 {
     // The fixture sets the text from its own thread, as Explorer does when it navigates.
     COPYDATASTRUCT data;
     data.dwData = 0x54584554;
     data.cbData = lstrlenA(text);
     data.lpData = const_cast<char*>(text);
-    SendMessageA(explorer.window, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&data));
+    DWORD_PTR result = 0;
+    return SendMessageTimeoutA(explorer.window, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&data),
+                               SMTO_NORMAL, kDeadlineMs, &result) != 0;
 }
 
 std::string WindowText(HWND wnd)

@@ -80,7 +80,8 @@ struct Explorer {
 // window titled `title`.
 bool StartExplorer(Explorer* explorer, const std::string& title, const std::string& args = "");
 // The stand-in sets `text` (code page 932) into its address field from its own thread.
-void SetAddressText(const Explorer& explorer, const char* text);
+// Returns whether the setting, hook included, was over within the deadline.
+bool SetAddressText(const Explorer& explorer, const char* text);
 std::string WindowText(HWND wnd);
 
 // Simulated input, as the user gives it: mouse clicks at screen points and key presses.

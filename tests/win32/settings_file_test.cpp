@@ -5,6 +5,7 @@
 #include "testsupport.h"
 
 #include "core/settings.h"
+#include "core/trailkeep.h"
 
 using namespace tk;
 
@@ -147,6 +148,59 @@ TEST_F(SettingsFile, OverlongCurrentDirectoryUsesNoFile)
     SaveSettings();
     EXPECT_FALSE(FileExists(deep + "\\Trailkeep.ini"));
     EXPECT_FALSE(FileExists(deep.substr(0, deep.rfind('\\')) + "\\Trailkeep.ini"));
+}
+
+// A file the profile API reads in another encoding keeps it: the save goes through the
+// profile API on a copy, which then replaces the file. A copy left by a save cut short is
+// no part of the next one.
+TEST_F(SettingsFile, EncodedFileKeepsItsEncodingAndAStaleCopyIsIgnored)
+{
+    const std::string text = "[Setting]\r\nMaxLogData=7\r\nOwn=1\r\n[Path_Log]\r\nLog_00=C:\\a\r\n";
+    std::string utf16 = "\xFF\xFE";
+    for (char c : text)
+        utf16 += std::string(1, c) + '\0';
+    WriteFileBytes(ini_, utf16);
+    WriteFileBytes(ini_ + ".new", "[Path_Log]\r\nLog_09=C:\\stale\r\n");
+    LoadSettings();
+    EXPECT_EQ(MaxLogData, 7);
+    ASSERT_STREQ(gHistory[0], "C:\\a");
+    CopyPath(gHistory[1], "C:\\b");
+    gHistory[2][0] = '\0';
+    SaveHistory();
+
+    const std::string saved = ReadFileBytes(ini_);
+    EXPECT_EQ(saved.substr(0, 2), "\xFF\xFE");
+    char value[kPathSize];
+    GetPrivateProfileStringA("Path_Log", "Log_01", "", value, kPathSize, ini_.c_str());
+    EXPECT_STREQ(value, "C:\\b");
+    GetPrivateProfileStringA("Path_Log", "Log_09", "", value, kPathSize, ini_.c_str());
+    EXPECT_STREQ(value, "");
+    GetPrivateProfileStringA("Setting", "Own", "", value, kPathSize, ini_.c_str());
+    EXPECT_STREQ(value, "1");
+    EXPECT_FALSE(FileExists(ini_ + ".new"));
+}
+
+// Once the file has been read, what is in memory is the user's: a close after a start-up
+// that failed later on (the handoff mutex could not be opened) saves it as any close does.
+TEST_F(SettingsFile, CloseAfterTheFileWasReadSavesIt)
+{
+    WriteFileBytes(ini_, "[Setting]\r\nMaxLogData=9\r\n[Path_Log]\r\nLog_00=C:\\kept\r\n");
+    InitializeCriticalSection(&gHistoryLock);
+    LoadSettings();
+    CopyPath(gHistory[1], "C:\\added");
+    gHistory[2][0] = '\0';
+    HWND wnd = CreateWindowExA(0, "Static", "", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr,
+                               nullptr, nullptr);
+    gMainWnd = wnd;
+    gStartStage = kStartLoaded;
+    gHookInstalled = 0;
+    gHandoffMutex = nullptr;
+    OnClose(wnd);
+    EXPECT_FALSE(IsWindow(wnd));
+    EXPECT_EQ(gStartStage, kStartNone);
+    EXPECT_TRUE(FileHistoryBecomes(ini_, {"C:\\kept", "C:\\added"}));
+    EXPECT_EQ(Value("Setting", "MaxLogData"), "9");
+    EXPECT_EQ(Value("Setting", "OpenMode"), "0");  // every setting written
 }
 
 }  // namespace

@@ -52,6 +52,11 @@ tk_windows_test(tk_win32_tests win32
     ${CMAKE_SOURCE_DIR}/resources/trailkeep.rc)
 target_link_libraries(tk_win32_tests PRIVATE trailkeep_core)
 
+# The hook procedure of Trailhook.dll, compiled with the library's own options.
+set_source_files_properties(support/hook_under_test.cpp
+    PROPERTIES COMPILE_OPTIONS "${TK_FREESTANDING_OPTIONS}")
+tk_windows_test(tk_hook_tests win32 win32/hook_text_test.cpp support/hook_under_test.cpp)
+
 # --- End-to-end tests: the real deliverables and a stand-in Explorer ------------------
 add_executable(standin_explorer WIN32 fixtures/standin_explorer.cpp)
 target_link_options(standin_explorer PRIVATE -static)
@@ -60,7 +65,8 @@ target_link_libraries(standin_explorer PRIVATE user32 kernel32)
 tk_windows_test(tk_e2e_tests e2e
     e2e/resident_test.cpp
     e2e/capture_test.cpp
-    e2e/menu_test.cpp)
+    e2e/menu_test.cpp
+    e2e/hardening_test.cpp)
 add_dependencies(tk_e2e_tests Trailkeep Trailhook Trailmenu standin_explorer)
 
 # --- Benchmark: not a test; prints figures --------------------------------------------
@@ -71,9 +77,7 @@ find_path(TK_CALLGRIND_INCLUDE callgrind.h PATHS /usr/include/valgrind
           NO_DEFAULT_PATH NO_CMAKE_FIND_ROOT_PATH)
 if(TK_CALLGRIND_INCLUDE)
     # The production hook source compiled into the benchmark, with Trailhook's own options.
-    add_executable(tk_bench_hook EXCLUDE_FROM_ALL bench/hook_cost.cpp bench/hook_under_test.cpp)
-    set_source_files_properties(bench/hook_under_test.cpp
-        PROPERTIES COMPILE_OPTIONS "${TK_FREESTANDING_OPTIONS}")
+    add_executable(tk_bench_hook EXCLUDE_FROM_ALL bench/hook_cost.cpp support/hook_under_test.cpp)
     target_include_directories(tk_bench_hook PRIVATE ${CMAKE_SOURCE_DIR})
     target_include_directories(tk_bench_hook SYSTEM PRIVATE ${TK_CALLGRIND_INCLUDE})
     target_link_libraries(tk_bench_hook PRIVATE user32 kernel32)
