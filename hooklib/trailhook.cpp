@@ -50,7 +50,8 @@ static int IsWidePath(HWND edit, const char* text)
 {
     if (text[0] == '\0' || text[1] != '\0' || !IsWindowUnicode(edit))
         return 0;
-    // Bytes 2 to 5 share the page of byte 1, or the page after it is readable.
+    // Bytes 2 to 5 share the page of byte 1 (pages are 4 KiB on x86 and x86-64 Windows),
+    // or the page after it is readable.
     const ULONG_PTR first = reinterpret_cast<ULONG_PTR>(text + 1);
     const ULONG_PTR last = reinterpret_cast<ULONG_PTR>(text + 5);
     if ((first >> 12) != (last >> 12) && !Readable(text + 5))

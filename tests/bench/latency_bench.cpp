@@ -176,8 +176,23 @@ void MeasureCapture(int runs, Figure* logZero, Figure* saved)
     CloseTrailkeep(&trailkeep, main);
 }
 
-// SaveHistory() of this build, on the same full history, in a scratch current directory.
-void MeasureSaveHistory(int runs, Figure* figure)
+// The history save as it was before saves replaced the file in one step: one profile
+// write per key, straight into the file. Kept here to compare the two in the same run.
+void SaveHistoryKeyByKey()
+{
+    char path[MAX_PATH];
+    GetFullPathNameA("Trailkeep.ini", MAX_PATH, path, nullptr);
+    for (int i = 0; i < kHistorySlots; ++i) {
+        char key[16];
+        wsprintfA(key, "Log_%02d", i);
+        WritePrivateProfileStringA("Path_Log", key, gHistory[i][0] != '\0' ? gHistory[i] : nullptr,
+                                   path);
+    }
+}
+
+// A history save (this build's SaveHistory(), or the former one) on the same full history,
+// in a scratch current directory.
+void MeasureSaveHistory(int runs, void (*save)(), Figure* figure)
 {
     char saved[MAX_PATH];
     GetCurrentDirectoryA(MAX_PATH, saved);
@@ -190,7 +205,7 @@ void MeasureSaveHistory(int runs, Figure* figure)
         wsprintfA(path, "C:\\bench\\saved%03d", run + 1);
         RecordPath(gHistory, MaxLogData, path);
         const double start = Now();
-        SaveHistory();
+        save();
         const double end = Now();
         if (run >= 0)
             figure->ms.push_back(end - start);
@@ -257,16 +272,18 @@ int main(int argc, char** argv)
     Figure logZero{"capture: path set -> Log_00 in Trailkeep.ini"};
     Figure wholeSave{"capture: path set -> whole history saved"};
     Figure saveHistory{"SaveHistory(), 50 entries, in this process"};
+    Figure saveByKey{"former save: a profile write per key, 50 entries"};
     Figure posted{"menu: WM_TK_TRAY posted -> \"#32768\" visible"};
     Figure launched{"menu: Trailmenu.exe started -> \"#32768\" visible"};
     MeasureCapture(captureRuns, &logZero, &wholeSave);
-    MeasureSaveHistory(captureRuns, &saveHistory);
+    MeasureSaveHistory(captureRuns, SaveHistory, &saveHistory);
+    MeasureSaveHistory(captureRuns, SaveHistoryKeyByKey, &saveByKey);
     MeasureMenu(menuRuns, false, &posted);
     MeasureMenu(menuRuns, true, &launched);
 
     std::printf("\n");
     PrintHeader();
-    for (const Figure& figure : {logZero, wholeSave, saveHistory, posted, launched})
+    for (const Figure& figure : {logZero, wholeSave, saveHistory, saveByKey, posted, launched})
         Print(figure);
     return 0;
 }
