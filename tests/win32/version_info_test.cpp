@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -21,6 +22,12 @@ struct Deliverable {
     const char* description;
     DWORD fileType;
 };
+
+// Failures name the file rather than the bytes of the record.
+void PrintTo(const Deliverable& deliverable, std::ostream* out)
+{
+    *out << deliverable.file;
+}
 
 const Deliverable kDeliverables[] = {
     {"Trailkeep.exe", "Trailkeeper resident program", VFT_APP},
