@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Makes the pictures of the user interface in docs/ anew: runs the real Trailkeep under
 # Wine on a virtual display with Japanese fonts, from a sample settings file with a folder
-# history and registered folders (tests/screenshots/Trailkeep.ini), drives it through its
+# history and registered folders (tests/screenshots/sample.ini), drives it through its
 # tray icon, menus and dialogs, and crops each picture to the windows it shows.
 #   screenshots.sh [TEST_PRESET]     (default: test-x64)
 # A picture whose user interface is missing is named with the reason, and the script
@@ -21,7 +21,7 @@ work="$tree/screenshots"
 rm -rf "$work"
 mkdir -p "$work/sample" "$work/out"
 # The settings file is in the ANSI code page of Japanese Windows, with CRLF line ends.
-iconv -f UTF-8 -t CP932 tests/screenshots/Trailkeep.ini | sed 's/$/\r/' >"$work/sample/Trailkeep.ini"
+iconv -f UTF-8 -t CP932 tests/screenshots/sample.ini | sed 's/$/\r/' >"$work/sample/Trailkeep.ini"
 windows_path() { printf 'Z:%s' "${1//\//\\}"; }
 
 "$tree/tkwine" start
