@@ -5,7 +5,8 @@
 # tray icon, menus and dialogs, and crops each picture to the windows it shows.
 #   screenshots.sh [TEST_PRESET]     (default: test-x64)
 # A picture whose user interface is missing is named with the reason, and the script
-# fails; the pictures that could be made are written all the same.
+# fails; the pictures that could be made are written all the same. The other pictures are
+# left as they were.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 cd "$top"
@@ -24,11 +25,17 @@ mkdir -p "$work/sample" "$work/out"
 iconv -f UTF-8 -t CP932 tests/screenshots/sample.ini | sed 's/$/\r/' >"$work/sample/Trailkeep.ini"
 windows_path() { printf 'Z:%s' "${1//\//\\}"; }
 
+# A prefix and display of their own, kept for the next run: the pictures neither disturb
+# nor depend on tests running in the same tree.
+export TK_WINE_ROOT="$tree/screenshots-wine"
 "$tree/tkwine" start
+trap '"$tree/tkwine" stop' EXIT
+# With no window manager on the virtual display, Wine draws the windows' captions and
+# frames itself only when told to; otherwise dialogs would show without their caption.
+"$tree/tkwine" run reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /d N /f >/dev/null
 status=0
 "$tree/tkwine" run "$tree/bin/tk_screenshots.exe" \
     "$(windows_path "$work/sample")" "$(windows_path "$work/out")" || status=$?
-"$tree/tkwine" stop
 
 missing=()
 for name in "${pictures[@]}"; do
@@ -48,6 +55,7 @@ for name in "${pictures[@]}"; do
     echo "docs/$name.png"
 done
 if [ ${#missing[@]} -gt 0 ] || [ "$status" -ne 0 ]; then
-    echo "screenshots: not made: ${missing[*]:-none} (driver exit code $status)" >&2
+    echo "screenshots: not made: ${missing[*]:-none} (driver exit code $status);" \
+         "their pictures in docs/ are left as they were" >&2
     exit 1
 fi

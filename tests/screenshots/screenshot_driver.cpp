@@ -10,6 +10,7 @@
 // A picture whose user interface does not appear is reported on stderr and skipped; the
 // exit code is the number of pictures not made.
 #include <windows.h>
+#include <shlobj.h>
 
 #include <cstdio>
 #include <string>
@@ -25,7 +26,8 @@ namespace {
 constexpr DWORD kAppearMs = 10000;
 
 std::string gOut;
-int gHistoryEntries;  // in the sample settings file
+int gHistoryEntries;    // in the sample settings file
+std::string gDragView;  // the folder the drag picture's folder window shows
 Process gTrailkeep;
 HWND gMain;
 
@@ -299,7 +301,7 @@ void Button(bool down)
 // picture shows the drag, not a drop.
 HWND StartFolderWindow(Process* browser)
 {
-    if (!Start(browser, "C:\\windows\\explorer.exe", "C:\\users", "C:\\"))
+    if (!Start(browser, "C:\\windows\\explorer.exe", "\"" + gDragView + "\"", "C:\\"))
         return nullptr;
     HWND window = nullptr;
     WaitFor([&] {
@@ -325,7 +327,7 @@ int Drag()
     HWND target = StartFolderWindow(&browser);
     if (target == nullptr)
         return Fail(name, "no folder window to drag onto");
-    SetWindowPos(target, HWND_TOP, 420, 260, 560, 380, SWP_SHOWWINDOW);
+    SetWindowPos(target, HWND_TOP, 420, 260, 700, 380, SWP_SHOWWINDOW);
     BringToFront(target);
     RECT window;
     GetWindowRect(target, &window);
@@ -358,7 +360,10 @@ int Drag()
                 failed = Fail(name, "the menu did not close when an entry was dragged out of "
                                     "it (is dragging out of the menu built?)");
             } else {
+                // A last movement to the same point: the marker stands where the cursor
+                // does, whichever position the hook reads during a movement.
                 MoveMouse({press.x + 40, press.y + 10}, drop, 12);
+                MoveMouse(drop, drop, 1);
                 if (!WaitFor([&] { return ScreenBmp(marker) != before; }, kAppearMs))
                     failed = Fail(name, "no drag marker was drawn at the cursor");
                 else if (!Shoot(name, {window}))
@@ -372,6 +377,40 @@ int Drag()
     return failed;
 }
 
+// The sample's folders on drive C: are made in this prefix, so that the folder window of
+// the drag picture shows some of them: it shows the folder that holds the first
+// registered folder.
+void MakeSampleFolders(const std::string& ini)
+{
+    const struct {
+        const char* section;
+        const char* format;
+        int count;
+    } lists[] = {{"Path_Log", "Log_%02d", 50}, {"Path_Touroku", "Touroku_%02d", 30}};
+    for (const auto& list : lists) {
+        for (int i = 0; i < list.count; ++i) {
+            char key[16], path[MAX_PATH];
+            snprintf(key, sizeof key, list.format, i);
+            GetPrivateProfileStringA(list.section, key, "", path, sizeof path, ini.c_str());
+            if (path[0] == '\0')
+                break;
+            if (path[0] != 'C' || path[1] != ':')
+                continue;
+            SHCreateDirectoryExA(nullptr, path, nullptr);
+            if (i == 0 && gDragView.empty() && lstrcmpA(list.section, "Path_Touroku") == 0) {
+                // The parent, found by the platform: a byte 0x5C may end a Shift-JIS
+                // character rather than a name.
+                char parent[MAX_PATH];
+                if (GetFullPathNameA((std::string(path) + "\\..").c_str(), sizeof parent, parent,
+                                     nullptr) != 0)
+                    gDragView = parent;
+            }
+        }
+    }
+    if (gDragView.empty())
+        gDragView = "C:\\";
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -381,8 +420,10 @@ int main(int argc, char** argv)
         return 100;
     }
     gOut = argv[2];
-    for (char c : HistoryInFile(std::string(argv[1]) + "\\Trailkeep.ini"))
+    const std::string ini = std::string(argv[1]) + "\\Trailkeep.ini";
+    for (char c : HistoryInFile(ini))
         gHistoryEntries += c == '\n';
+    MakeSampleFolders(ini);
     if (gHistoryEntries < 2) {
         fprintf(stderr, "screenshots: the sample settings file needs two history entries\n");
         return 100;
