@@ -8,6 +8,8 @@ set -euo pipefail
 packages=(cmake ninja-build g++ googletest libgtest-dev g++-mingw-w64-i686 binutils-mingw-w64-i686
           g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64
           wine wine32:i386 wine64 xvfb xauth locales fonts-ipafont-gothic fonts-wine valgrind)
+# The release zips are checked with unzip; the screenshots are cut with ImageMagick.
+packages+=(unzip imagemagick)
 
 missing=()
 for p in "${packages[@]}"; do

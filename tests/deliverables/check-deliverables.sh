@@ -43,8 +43,11 @@ done
 
 imports() { "$objdump" -p "$bin/$1" | sed -n 's/^\s*DLL Name: //p' | tr 'a-z' 'A-Z' | sort | tr '\n' ' '; }
 
-[ "$(imports Trailhook.dll)" = "KERNEL32.DLL USER32.DLL " ]
-check "Trailhook.dll imports only kernel32 and user32 (has: $(imports Trailhook.dll))" $?
+# A command substitution in a description would replace the $? that `check` is given:
+# what a description shows is taken beforehand.
+has=$(imports Trailhook.dll)
+[ "$has" = "KERNEL32.DLL USER32.DLL " ]
+check "Trailhook.dll imports only kernel32 and user32 (has: $has)" $?
 
 # Export table: "[Ordinal/Name Pointer] Table" lists "[index] name"; ordinal = index + base.
 exports=$("$objdump" -p "$bin/Trailhook.dll" | awk '
@@ -66,8 +69,9 @@ bound=$("$objdump" -p "$bin/Trailkeep.exe" | awk '
 check "Trailkeep.exe binds Trailhook.dll by ordinals 1 and 2 (has: $bound)" $?
 
 for exe in Trailkeep.exe Trailmenu.exe; do
-    ! imports "$exe" | grep -qiE 'LIBSTDC|LIBGCC|LIBWINPTHREAD|MINGW'
-    check "$exe needs no MinGW runtime DLL (imports: $(imports "$exe"))" $?
+    has=$(imports "$exe")
+    ! grep -qiE 'LIBSTDC|LIBGCC|LIBWINPTHREAD|MINGW' <<<"$has"
+    check "$exe needs no MinGW runtime DLL (imports: $has)" $?
 done
 [ "$(imports Trailmenu.exe)" = "KERNEL32.DLL USER32.DLL " ]
 check "Trailmenu.exe imports only kernel32 and user32" $?

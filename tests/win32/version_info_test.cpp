@@ -1,0 +1,142 @@
+// The version resources of the three deliverables, read back through the platform's
+// version API the way Explorer's file properties read them: the fixed block, the
+// translation table, and the strings of the block that the translation names.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "testsupport.h"
+#include "tkversion.h"
+
+using namespace tk;
+
+namespace {
+
+struct Deliverable {
+    const char* file;
+    const char* description;
+    DWORD fileType;
+};
+
+// Failures name the file rather than the bytes of the record.
+void PrintTo(const Deliverable& deliverable, std::ostream* out)
+{
+    *out << deliverable.file;
+}
+
+const Deliverable kDeliverables[] = {
+    {"Trailkeep.exe", "Trailkeeper resident program", VFT_APP},
+    {"Trailhook.dll", "Trailkeeper hook library", VFT_DLL},
+    {"Trailmenu.exe", "Trailkeeper menu launcher", VFT_APP},
+};
+
+class VersionInfo : public ::testing::TestWithParam<Deliverable> {
+protected:
+    void SetUp() override
+    {
+        path_ = BinDir() + "\\" + GetParam().file;
+        DWORD ignored = 0;
+        const DWORD size = GetFileVersionInfoSizeA(path_.c_str(), &ignored);
+        ASSERT_GT(size, 0u) << path_ << " has no version resource (error " << GetLastError() << ")";
+        data_.assign(size, 0);
+        ASSERT_TRUE(GetFileVersionInfoA(path_.c_str(), 0, size, data_.data()));
+    }
+
+    // A value of the version resource; null when it is absent.
+    const void* Query(const std::string& name, UINT* length) const
+    {
+        void* value = nullptr;
+        *length = 0;
+        if (!VerQueryValueA(data_.data(), name.c_str(), &value, length))
+            return nullptr;
+        return value;
+    }
+
+    // A string of the block named by the first translation, as Explorer looks it up.
+    std::string String(const char* key) const
+    {
+        UINT length = 0;
+        const WORD* translation =
+            static_cast<const WORD*>(Query("\\VarFileInfo\\Translation", &length));
+        if (translation == nullptr || length < 2 * sizeof(WORD))
+            return "<no translation>";
+        char name[128];
+        snprintf(name, sizeof name, "\\StringFileInfo\\%04x%04x\\%s", translation[0],
+                 translation[1], key);
+        const char* value = static_cast<const char*>(Query(name, &length));
+        return value == nullptr ? std::string("<absent>") : std::string(value);
+    }
+
+    std::string path_;
+    std::vector<char> data_;
+};
+
+TEST_P(VersionInfo, FixedBlockHoldsTheProjectVersion)
+{
+    UINT length = 0;
+    const auto* fixed = static_cast<const VS_FIXEDFILEINFO*>(Query("\\", &length));
+    ASSERT_NE(fixed, nullptr);
+    ASSERT_GE(length, sizeof(VS_FIXEDFILEINFO));
+    EXPECT_EQ(fixed->dwSignature, 0xFEEF04BDu);
+    EXPECT_EQ(fixed->dwFileVersionMS, DWORD(MAKELONG(TK_VERSION_MINOR, TK_VERSION_MAJOR)));
+    EXPECT_EQ(fixed->dwFileVersionLS, DWORD(MAKELONG(0, TK_VERSION_PATCH)));
+    EXPECT_EQ(fixed->dwProductVersionMS, fixed->dwFileVersionMS);
+    EXPECT_EQ(fixed->dwProductVersionLS, fixed->dwFileVersionLS);
+    EXPECT_EQ(fixed->dwFileType, GetParam().fileType);
+    EXPECT_EQ(fixed->dwFileFlags & fixed->dwFileFlagsMask, 0u) << "a debug or pre-release build";
+}
+
+// Japanese in code page 932, like the rest of Trailkeeper's resources and texts.
+TEST_P(VersionInfo, TranslationIsJapaneseInCodePage932)
+{
+    UINT length = 0;
+    const WORD* translation =
+        static_cast<const WORD*>(Query("\\VarFileInfo\\Translation", &length));
+    ASSERT_NE(translation, nullptr);
+    ASSERT_EQ(length, 2 * sizeof(WORD)) << "one translation";
+    EXPECT_EQ(translation[0], 0x0411);
+    EXPECT_EQ(translation[1], 932);
+}
+
+TEST_P(VersionInfo, StringsNameTheProductTheFileAndTheLicense)
+{
+    EXPECT_EQ(String("ProductName"), TK_PRODUCT_NAME);
+    EXPECT_EQ(String("ProductVersion"), TK_VERSION_TEXT);
+    EXPECT_EQ(String("FileVersion"), TK_VERSION_TEXT);
+    EXPECT_EQ(String("OriginalFilename"), GetParam().file);
+    EXPECT_EQ(String("FileDescription"), GetParam().description);
+    EXPECT_EQ(String("LegalCopyright"), TK_COPYRIGHT);
+    EXPECT_NE(String("CompanyName"), "<absent>");
+}
+
+BOOL CALLBACK CollectLanguage(HMODULE, LPCSTR, LPCSTR, WORD language, LONG_PTR found)
+{
+    reinterpret_cast<std::vector<WORD>*>(found)->push_back(language);
+    return TRUE;
+}
+
+// The resource itself is tagged Japanese, so that a lookup by the user's language on a
+// Japanese system finds it first, and there is exactly one.
+TEST_P(VersionInfo, OneVersionResourceInJapanese)
+{
+    HMODULE module = LoadLibraryExA(path_.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    ASSERT_NE(module, nullptr);
+    std::vector<WORD> languages;
+    EnumResourceLanguagesA(module, MAKEINTRESOURCEA(16) /* RT_VERSION */, MAKEINTRESOURCEA(1),
+                           CollectLanguage, reinterpret_cast<LONG_PTR>(&languages));
+    FreeLibrary(module);
+    EXPECT_EQ(languages, std::vector<WORD>{MAKELANGID(LANG_JAPANESE, SUBLANG_DEFAULT)});
+}
+
+INSTANTIATE_TEST_SUITE_P(Deliverables, VersionInfo, ::testing::ValuesIn(kDeliverables),
+                         [](const ::testing::TestParamInfo<Deliverable>& info) {
+                             std::string name = info.param.file;
+                             return name.substr(0, name.find('.'));
+                         });
+
+}  // namespace
