@@ -74,6 +74,9 @@ LRESULT OnClose(HWND wnd)
         EndMenu();
         return 0;
     }
+    // A drag under way ends first: the marker leaves the screen and the taskbar is
+    // enabled again.
+    AbandonDrag();
     if (PurgeTimerWanted())
         KillTimer(wnd, TIMER_PURGE);
     for (int i = 0; i < kPendingSlots; ++i)

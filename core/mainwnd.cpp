@@ -69,13 +69,16 @@ static LRESULT OnTimer(WPARAM id)
 {
     if (id == TIMER_PURGE)
         OnPurgeTick();
-    else if (id != TIMER_TASKBAR_HOVER)
+    else if (id == TIMER_TASKBAR_HOVER)
+        OnTaskbarHoverTimer();
+    else
         OnPendingTick(static_cast<int>(id) - TIMER_PENDING_BASE);
     return 0;
 }
 
 static LRESULT Dispatch(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam)
 {
+    LookUpTaskbarOnce();
     switch (msg) {
     case WM_CREATE: return OnCreate(wnd);
     case WM_DESTROY: PostQuitMessage(0); return 0;
@@ -88,7 +91,8 @@ static LRESULT Dispatch(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam)
         OnCaptured(wParam, lParam);
         return DefWindowProcA(wnd, msg, wParam, lParam);
     case WM_TK_TRAY: OnTrayNotify(wParam, lParam); return 0;
-    case WM_TK_DRAGHOVER: return 0;
+    case WM_TK_DRAGHOVER: OnDragHover(); return 0;
+    case WM_TK_DROP: OnDrop(); return 0;
     }
     return DefWindowProcA(wnd, msg, wParam, lParam);
 }

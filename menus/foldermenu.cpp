@@ -28,10 +28,10 @@ void OnTrayNotify(WPARAM wParam, LPARAM lParam)
     if (wParam != TK_ICON_ID || gStartStage != kStartComplete)
         return;
     // One menu at a time: a click or launcher request that arrives while a menu of ours
-    // is up (its modal loop dispatches it) does not start another. Nor does one that
-    // arrives while the folder picker of the open command is up: its menu could start a
-    // second picker over the first.
-    if (gFolderMenuOpen || gTrayMenuOpen || (gBusy & kBusyPicker))
+    // is up (its modal loop dispatches it), or while an entry is dragged out of one, does
+    // not start another. Nor does one that arrives while the folder picker of the open
+    // command is up: its menu could start a second picker over the first.
+    if (gFolderMenuOpen || gTrayMenuOpen || gDragState > 0 || (gBusy & kBusyPicker))
         return;
     int folderMenu = 0;
     UINT flags = TPM_BOTTOMALIGN;

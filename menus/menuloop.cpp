@@ -1,10 +1,15 @@
 // The menu loop of the main window and the menu mouse hook that watches it: the busy
-// flag around a menu, and the hook's handling of button presses and releases.
+// flag around a menu, and the drag of an entry out of the folder menu as the hook, the
+// hover message and the hover timer drive it. What each event asks for is decided by
+// StepDrag (dragstate.cpp); the work of a drag (marker, drop, taskbar click) is in
+// drag.cpp.
 #include <windows.h>
 
+#include "dragstate.h"
 #include "menus.h"
 
 #include "../core/paths.h"
+#include "../core/protocol.h"
 #include "../core/trailkeep.h"
 
 HHOOK gMenuHook;
@@ -12,12 +17,14 @@ int gLauncherRequest;
 int gDragState;
 
 // The text of the menu item pressed last, "UpperMenu" for an item of the folder menu
-// itself, or empty (first byte 0; clearing keeps the bytes after it).
+// itself, or empty (first byte 0; clearing keeps the bytes after it, which tell a
+// cleared upper-menu marker at the release).
 static char gDragBuffer[MAX_PATH];
 static POINT gPrevPoint;      // cursor position recorded before the current one
+static POINT gCurPoint;       // cursor position recorded at the last handled movement
 static HWND gHookTaskbar;     // the taskbar, looked up at the hook's first call
-
-static const char kUpperMenu[] = "UpperMenu";
+static int gHookTaskbarKnown;
+static int gHoverTimer;       // 1 while TIMER_TASKBAR_HOVER is set
 
 // The text of a menu item by position, at most 255 characters, into the drag buffer.
 static void GetMenuItemText(HMENU menu, int position)
@@ -39,11 +46,10 @@ static void GetMenuItemText(HMENU menu, int position)
     CopyPath(gDragBuffer, text);
 }
 
-static void OnMenuButtonDown(void)
+// The pressed item: an entry of an open sub-menu, an item of the folder menu itself, or
+// none. A sub-menu that is not on screen (and a menu that has gone) yields no item.
+static void RecordPressedItem(void)
 {
-    if (gDragState >= 2)
-        return;
-    GetCursorPos(&gPrevPoint);
     for (int sub = 0; sub < 2; ++sub) {
         HMENU menu = GetSubMenu(gTrackedMenu, sub);
         const int item = MenuItemFromPoint(nullptr, menu, gPrevPoint);
@@ -58,29 +64,119 @@ static void OnMenuButtonDown(void)
         gDragBuffer[0] = '\0';
 }
 
-static void OnMenuButtonUp(void)
+static void RemoveMenuHook(void)
 {
-    if (gDragState >= 2)
-        return;
-    gDragBuffer[0] = '\0';
-    gDragState = 0;
-    EnableWindow(gHookTaskbar, TRUE);
-    // A press on the folder menu itself (a sub-menu header or the open command) leaves
-    // the menu open, so its release ends nothing.
-    if (SamePath(gDragBuffer + 1, kUpperMenu + 1))
-        return;
-    SendMessageA(gMainWnd, WM_EXITMENULOOP, 0, 0);
+    if (gMenuHook != nullptr) {
+        UnhookWindowsHookEx(gMenuHook);
+        gMenuHook = nullptr;
+    }
 }
 
+static void RestartHoverTimer(void)
+{
+    if (gHoverTimer)
+        KillTimer(gMainWnd, TIMER_TASKBAR_HOVER);
+    SetTimer(gMainWnd, TIMER_TASKBAR_HOVER, 1000, nullptr);
+    gHoverTimer = 1;
+}
+
+static void StopHoverTimer(void)
+{
+    gHoverTimer = 0;
+    KillTimer(gMainWnd, TIMER_TASKBAR_HOVER);
+}
+
+// Moves the marker to the current point: removed from where it was, drawn here.
+static void MoveMarker(void)
+{
+    if (DrawDragMarker(gCurPoint, kMarkerBegin) == 0)
+        DrawDragMarker(gCurPoint, kMarkerRemove);
+    DrawDragMarker(gCurPoint, kMarkerDraw);
+}
+
+static void CarryOut(unsigned actions, POINT cursor)
+{
+    if (actions & kDoRecordItem) {
+        gPrevPoint = cursor;
+        RecordPressedItem();
+    }
+    if (actions & kDoTrack) {
+        gPrevPoint = gCurPoint;
+        gCurPoint = cursor;
+    }
+    if (actions & kDoStartDrag) {
+        EnableWindow(gHookTaskbar, FALSE);
+        // The menu's modal loop takes this release as its own and closes the menu.
+        PostMessageA(gMainWnd, WM_LBUTTONUP, MK_LBUTTON,
+                     MAKELPARAM(LOWORD(gCurPoint.x), LOWORD(gCurPoint.y)));
+    }
+    if (actions & kDoMoveMarker) {
+        PostMessageA(gMainWnd, WM_TK_DRAGHOVER, 0, 0);
+        MoveMarker();
+    }
+    if (actions & kDoDrop)
+        QueueDrop(gDragBuffer, gCurPoint);
+    if (actions & kDoEndMarker) {
+        DrawDragMarker(gCurPoint, kMarkerRemove);
+        DrawDragMarker(gCurPoint, kMarkerEnd);
+        StopHoverTimer();
+    }
+    if (actions & kDoClearBuffer)
+        gDragBuffer[0] = '\0';
+    if (actions & kDoEnableTaskbar) {
+        // The hook's copy, and the main window's, which the hover click disables: both
+        // name the same taskbar unless it was made anew between their lookups.
+        EnableWindow(gHookTaskbar, TRUE);
+        EnableTaskbar();
+    }
+    if (actions & kDoExitMenuLoop)
+        SendMessageA(gMainWnd, WM_EXITMENULOOP, 0, 0);
+    if (actions & kDoRestartHover)
+        RestartHoverTimer();
+    if (actions & kDoHoverClick)
+        ClickTaskSwitch(cursor);
+    if (actions & kDoUnhook)
+        RemoveMenuHook();
+}
+
+// One event of the drag: the facts gathered, the decision asked for, the actions done.
+static void RunDragEvent(int event)
+{
+    POINT cursor;
+    GetCursorPos(&cursor);
+    DragFacts facts;
+    ZeroMemory(&facts, sizeof facts);
+    facts.state = gDragState;
+    facts.event = event;
+    facts.buffer = gDragBuffer;
+    facts.current = {gCurPoint.x, gCurPoint.y};
+    facts.cursor = {cursor.x, cursor.y};
+    facts.cxDrag = GetSystemMetrics(SM_CXDRAG);
+    facts.cyDrag = GetSystemMetrics(SM_CYDRAG);
+    if (event == kDragHoverTimer)
+        GetHoverFacts(cursor, &facts);
+    const DragStep step = StepDrag(facts);
+    gDragState = step.next;
+    CarryOut(step.actions, cursor);
+}
+
+// The low-level mouse hook is called on the thread that installed it, the main thread,
+// whenever that thread takes messages. Windows stalls the mouse while a low-level hook
+// has not returned and silently removes a hook that takes too long
+// (LowLevelHooksTimeout): the slow part of a drop runs later, from the main window's
+// queue (drag.cpp).
 static LRESULT CALLBACK MenuMouseProc(int code, WPARAM wParam, LPARAM lParam)
 {
     if (code >= 0) {
-        if (gHookTaskbar == nullptr)
-            gHookTaskbar = FindWindowA("Shell_TrayWnd", nullptr);
-        if (wParam == WM_LBUTTONDOWN)
-            OnMenuButtonDown();
-        else if (wParam == WM_LBUTTONUP)
-            OnMenuButtonUp();
+        if (!gHookTaskbarKnown) {
+            gHookTaskbar = FindTaskbar();
+            gHookTaskbarKnown = 1;
+        }
+        switch (wParam) {
+        case WM_LBUTTONDOWN: RunDragEvent(kDragPress); break;
+        case WM_MOUSEMOVE: RunDragEvent(kDragMove); break;
+        case WM_LBUTTONUP: RunDragEvent(kDragRelease); break;
+        }
     }
     // No event is ever swallowed.
     return CallNextHookEx(gMenuHook, code, wParam, lParam);
@@ -90,8 +186,7 @@ void InstallMenuHook(void)
 {
     // One hook at a time: a hook left by an earlier showing (a launcher request whose
     // menu was closed with the keyboard) is removed before the new one is set.
-    if (gMenuHook != nullptr)
-        UnhookWindowsHookEx(gMenuHook);
+    RemoveMenuHook();
     gMenuHook = SetWindowsHookExA(WH_MOUSE_LL, MenuMouseProc, gInstance, 0);
 }
 
@@ -104,10 +199,7 @@ void OnEnterMenuLoop(void)
 static void ReleaseMenuHold(void)
 {
     SetBusy(kBusyMenu, 0);
-    if (gMenuHook != nullptr) {
-        UnhookWindowsHookEx(gMenuHook);
-        gMenuHook = nullptr;
-    }
+    RemoveMenuHook();
 }
 
 void OnExitMenuLoop(void)
@@ -116,6 +208,7 @@ void OnExitMenuLoop(void)
         gLauncherRequest = 0;
         return;
     }
+    // A drag outlives the menu: the hook and the busy state stay until its release.
     if (gDragState > 0)
         return;
     ReleaseMenuHold();
@@ -131,4 +224,20 @@ void OnFolderMenuClosed(void)
     if (gDragState > 0)
         return;
     ReleaseMenuHold();
+}
+
+void OnDragHover(void)
+{
+    RunDragEvent(kDragHoverPosted);
+}
+
+void OnTaskbarHoverTimer(void)
+{
+    StopHoverTimer();
+    RunDragEvent(kDragHoverTimer);
+}
+
+void AbandonDrag(void)
+{
+    RunDragEvent(kDragAbandon);
 }

@@ -11,7 +11,7 @@
 
 static HWND gFoundWindow;  // the match of the last enumeration; cleared before each
 
-static int IsExplorerClass(const char* cls)
+int IsExplorerClass(const char* cls)
 {
     return SamePath(cls, "CabinetWClass") || SamePath(cls, "ExploreWClass");
 }

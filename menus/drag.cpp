@@ -1,0 +1,244 @@
+// The work of a drag out of the folder menu: the marker that follows the cursor, the
+// drop into an Explorer window, and the click on the taskbar after a rest over it.
+#include <windows.h>
+
+#include "dragstate.h"
+#include "menus.h"
+#include "openfolder.h"
+
+#include "../core/paths.h"
+#include "../core/trailkeep.h"
+
+enum {
+    kMarkerBitmap = 600,     // resource id of the 32 x 32 drag marker
+    kMarkerSize = 32,
+    kMarkerTransparent = 0xFFFFFF,  // white
+    kFocusAttempts = 150,    // of 10 ms each: the wait for the edit's focus, about 1.5 s
+    kSetTextTimeoutMs = 5000,  // for an Explorer window that does not answer
+    kClassSize = 20,
+};
+
+// Drawing state of the marker: loaded once and kept; the rest made once per drag.
+static HBITMAP gMarker;         // the marker bitmap
+static HDC gScreenDC;           // the whole screen; null while no drawing is under way
+static HBITMAP gSaveBitmap;     // the screen area under the marker
+static HDC gMemDC;              // holds the save bitmap or the marker in turn
+static HGDIOBJ gInitialBitmap;  // what the memory context held when it was made
+static POINT gLastDrawn;        // top-left corner of the marker on screen
+
+// The main window's copies of the taskbar windows.
+static HWND gTaskbar;
+static HWND gTaskSwitch;
+static DWORD gTaskSwitchThread;
+static int gTaskbarKnown;
+
+// The drop handed over by the menu mouse hook: the dragged text, later "FolderSetOK"
+// and the edit's handle (SetPathToEdit), and the release point.
+static char gDropBuffer[MAX_PATH];
+static POINT gDropPoint;
+static int gDropQueued;
+
+static const char kFolderSetOK[] = "FolderSetOK";  // 11 characters and the NUL: 12 bytes
+enum { kEditHandleOffset = 12 };
+
+int DrawDragMarker(POINT point, int mode)
+{
+    if (gMarker == nullptr)
+        gMarker = static_cast<HBITMAP>(LoadImageA(gInstance, MAKEINTRESOURCEA(kMarkerBitmap),
+                                                  IMAGE_BITMAP, 0, 0,
+                                                  LR_SHARED | LR_DEFAULTSIZE));
+    switch (mode) {
+    case kMarkerBegin:
+        if (gScreenDC != nullptr)
+            return 0;
+        gScreenDC = GetDC(nullptr);
+        gSaveBitmap = CreateCompatibleBitmap(gScreenDC, kMarkerSize, kMarkerSize);
+        gMemDC = CreateCompatibleDC(gScreenDC);
+        gInitialBitmap = SelectObject(gMemDC, gSaveBitmap);
+        return 1;
+    case kMarkerDraw:
+        if (gScreenDC == nullptr)
+            return 0;
+        SelectObject(gMemDC, gSaveBitmap);
+        BitBlt(gMemDC, 0, 0, kMarkerSize, kMarkerSize, gScreenDC, point.x, point.y,
+               SRCCOPY | CAPTUREBLT);
+        SelectObject(gMemDC, gMarker);
+        TransparentBlt(gScreenDC, point.x, point.y, kMarkerSize, kMarkerSize, gMemDC, 0, 0,
+                       kMarkerSize, kMarkerSize, kMarkerTransparent);
+        gLastDrawn = point;
+        return 0;
+    case kMarkerRemove:
+        if (gScreenDC == nullptr)
+            return 0;
+        SelectObject(gMemDC, gSaveBitmap);
+        BitBlt(gScreenDC, gLastDrawn.x, gLastDrawn.y, kMarkerSize, kMarkerSize, gMemDC, 0, 0,
+               SRCCOPY);
+        return 0;
+    case kMarkerEnd:
+        if (gScreenDC == nullptr)
+            return 0;
+        SelectObject(gMemDC, gInitialBitmap);
+        DeleteDC(gMemDC);
+        DeleteObject(gSaveBitmap);
+        ReleaseDC(nullptr, gScreenDC);
+        gMemDC = nullptr;
+        gSaveBitmap = nullptr;
+        gScreenDC = nullptr;
+        return 2;
+    }
+    return 0;
+}
+
+static HWND TaskSwitchOf(HWND taskbar)
+{
+    HWND rebar = FindWindowExA(taskbar, nullptr, "ReBarWindow32", nullptr);
+    // A null parent would search the top-level windows instead.
+    return rebar != nullptr ? FindWindowExA(rebar, nullptr, "MSTaskSwWClass", nullptr) : nullptr;
+}
+
+HWND FindTaskbar(void)
+{
+    // Windows has one "Shell_TrayWnd", and it holds the task-switch window: this finds
+    // the window that FindWindowA would. Where a shell leaves a hidden stand-in of that
+    // class without one (Wine does), the taskbar that really holds the buttons comes
+    // first, whichever order the windows are in.
+    HWND found = nullptr;
+    while ((found = FindWindowExA(nullptr, found, "Shell_TrayWnd", nullptr)) != nullptr) {
+        if (TaskSwitchOf(found) != nullptr)
+            return found;
+    }
+    return FindWindowA("Shell_TrayWnd", nullptr);
+}
+
+void LookUpTaskbarOnce(void)
+{
+    if (gTaskbarKnown)
+        return;
+    gTaskbarKnown = 1;
+    gTaskbar = FindTaskbar();
+    gTaskSwitch = TaskSwitchOf(gTaskbar);
+    gTaskSwitchThread = gTaskSwitch != nullptr ? GetWindowThreadProcessId(gTaskSwitch, nullptr) : 0;
+}
+
+void EnableTaskbar(void)
+{
+    if (gTaskbar != nullptr)
+        EnableWindow(gTaskbar, TRUE);
+}
+
+void GetHoverFacts(POINT cursor, DragFacts* facts)
+{
+    RECT rect;
+    facts->overTaskbar = gTaskbar != nullptr && gTaskSwitch != nullptr &&
+                         GetAncestor(WindowFromPoint(cursor), GA_ROOT) == gTaskbar &&
+                         GetWindowRect(gTaskSwitch, &rect);
+    if (facts->overTaskbar) {
+        facts->taskSwitch[0] = rect.left;
+        facts->taskSwitch[1] = rect.top;
+        facts->taskSwitch[2] = rect.right;
+        facts->taskSwitch[3] = rect.bottom;
+    }
+}
+
+void ClickTaskSwitch(POINT point)
+{
+    gDragState = kDragHoverClick;
+    EnableWindow(gTaskbar, TRUE);
+    DrawDragMarker(point, kMarkerRemove);
+    AttachThreadInput(gMainThreadId, gTaskSwitchThread, TRUE);
+    SetFocus(gTaskSwitch);
+    POINT client = point;
+    ScreenToClient(gTaskSwitch, &client);
+    // No movement flag: the cursor stays, and the click lands where it rests. The menu
+    // mouse hook sees these button events in state 2 and lets them pass.
+    mouse_event(MOUSEEVENTF_ABSOLUTE | MOUSEEVENTF_LEFTDOWN, static_cast<DWORD>(client.x),
+                static_cast<DWORD>(client.y), 0, 0);
+    Sleep(100);
+    mouse_event(MOUSEEVENTF_ABSOLUTE | MOUSEEVENTF_LEFTUP, static_cast<DWORD>(client.x),
+                static_cast<DWORD>(client.y), 0, 0);
+    AttachThreadInput(gMainThreadId, gTaskSwitchThread, FALSE);
+    InvalidateRect(gTaskbar, nullptr, TRUE);
+    UpdateWindow(gTaskbar);
+    // Messages handled while the taskbar repainted may have ended the drag (Trailkeep
+    // closing): then the taskbar stays enabled.
+    if (gDragState != kDragHoverClick)
+        return;
+    DrawDragMarker(point, kMarkerDraw);
+    EnableWindow(gTaskbar, FALSE);
+    gDragState = kDragging;
+}
+
+void QueueDrop(const char* text, POINT point)
+{
+    CopyPath(gDropBuffer, text);
+    gDropPoint = point;
+    gDropQueued = 1;
+    PostMessageA(gMainWnd, WM_TK_DROP, 0, 0);
+}
+
+// EnumChildWindows procedure: the first "Edit" descendant gets the dragged path.
+static BOOL CALLBACK SetPathToEdit(HWND child, LPARAM param)
+{
+    char* buffer = reinterpret_cast<char*>(param);
+    char cls[kClassSize];
+    cls[0] = '\0';
+    GetClassNameA(child, cls, kClassSize);
+    if (!SamePath(cls, "Edit"))
+        return TRUE;
+    // An Explorer that does not answer leaves Trailkeep waiting no longer than this, and
+    // a path it never took is not confirmed.
+    DWORD_PTR result = 0;
+    if (!SendMessageTimeoutA(child, WM_SETTEXT, 0, param, SMTO_ABORTIFHUNG, kSetTextTimeoutMs,
+                             &result))
+        return FALSE;
+    lstrcpyA(buffer, kFolderSetOK);
+    // The edit's handle as 32 bits at byte offset 12. Window handles are 32-bit
+    // significant on 64-bit Windows too (they are shared with 32-bit processes): the
+    // low 32 bits are the handle, and sign-extending them gives it back.
+    const LONG handle = HandleToLong(child);
+    CopyMemory(buffer + kEditHandleOffset, &handle, sizeof handle);
+    return FALSE;
+}
+
+// Gives the edit the focus and presses Enter in it: the key goes down and comes up
+// again. Enter goes only to the edit: when the focus never gets there (the window is
+// going away, or will not take it), no key is sent to whatever has the focus instead.
+static void PressEnterIn(HWND edit)
+{
+    const DWORD thread = GetWindowThreadProcessId(edit, nullptr);
+    if (thread == 0)
+        return;
+    AttachThreadInput(gMainThreadId, thread, TRUE);
+    int focused = 0;
+    for (int i = 0; i < kFocusAttempts && !focused; ++i) {
+        SetFocus(edit);
+        Sleep(10);
+        focused = GetFocus() == edit;
+    }
+    if (focused) {
+        keybd_event(VK_RETURN, 0, 0, 0);
+        keybd_event(VK_RETURN, 0, KEYEVENTF_KEYUP, 0);
+    }
+    AttachThreadInput(gMainThreadId, thread, FALSE);
+}
+
+void OnDrop(void)
+{
+    // Only a drop the hook handed over; the message alone carries nothing.
+    if (!gDropQueued)
+        return;
+    gDropQueued = 0;
+    HWND root = GetAncestor(WindowFromPoint(gDropPoint), GA_ROOT);
+    char cls[kClassSize];
+    cls[0] = '\0';
+    GetClassNameA(root, cls, kClassSize);
+    if (!IsExplorerClass(cls))
+        return;
+    EnumChildWindows(root, SetPathToEdit, reinterpret_cast<LPARAM>(gDropBuffer));
+    if (!SamePath(gDropBuffer, kFolderSetOK))
+        return;
+    LONG handle = 0;
+    CopyMemory(&handle, gDropBuffer + kEditHandleOffset, sizeof handle);
+    PressEnterIn(static_cast<HWND>(LongToHandle(handle)));
+    SetForegroundWindow(root);
+}

@@ -1,0 +1,107 @@
+// The decisions of a drag out of the folder menu. Platform-free.
+#include "dragstate.h"
+
+#include "../core/paths.h"
+
+const char kUpperMenu[] = "UpperMenu";
+
+static long Distance(long a, long b)
+{
+    return a > b ? a - b : b - a;
+}
+
+int BeyondDragThreshold(DragPoint previous, DragPoint current, int cxDrag, int cyDrag)
+{
+    return Distance(current.x, previous.x) > cxDrag || Distance(current.y, previous.y) > cyDrag;
+}
+
+int HoldsUpperMenuMarker(const char* buffer)
+{
+    return SamePath(buffer + 1, kUpperMenu + 1);
+}
+
+int IsUpperMenuMarker(const char* buffer)
+{
+    return SamePath(buffer, kUpperMenu);
+}
+
+// Bounds included on all four sides.
+static int Inside(DragPoint p, const long* rect)
+{
+    return rect[0] <= p.x && p.x <= rect[2] && rect[1] <= p.y && p.y <= rect[3];
+}
+
+static DragStep StepMove(const DragFacts& f)
+{
+    DragStep step = {f.state, 0};
+    // A press on the folder menu itself starts no drag: its marker goes at once.
+    if (IsUpperMenuMarker(f.buffer)) {
+        step.actions = kDoClearBuffer;
+        return step;
+    }
+    if (f.buffer[0] == '\0')
+        return step;
+    step.actions = kDoTrack;
+    if (f.state != kDragNone) {
+        step.actions |= kDoMoveMarker;
+        return step;
+    }
+    // The reference is the point the last handled movement recorded, not the press:
+    // tracking moves it on before the test.
+    if (BeyondDragThreshold(f.current, f.cursor, f.cxDrag, f.cyDrag)) {
+        step.actions |= kDoStartDrag;
+        step.next = kDragging;
+    }
+    return step;
+}
+
+static DragStep StepRelease(const DragFacts& f)
+{
+    DragStep step = {f.state, 0};
+    // The hover click's own button events pass untouched.
+    if (f.state >= kDragHoverClick)
+        return step;
+    if (f.buffer[0] != '\0' && f.state == kDragging)
+        step.actions |= kDoTrack | kDoDrop;
+    if (f.state != kDragNone)
+        step.actions |= kDoEndMarker;
+    step.actions |= kDoClearBuffer | kDoEnableTaskbar;
+    // After a press on the folder menu itself the menu is still open: its release ends
+    // nothing.
+    if (!HoldsUpperMenuMarker(f.buffer))
+        step.actions |= kDoExitMenuLoop;
+    step.next = kDragNone;
+    return step;
+}
+
+DragStep StepDrag(const DragFacts& f)
+{
+    DragStep step = {f.state, 0};
+    switch (f.event) {
+    case kDragPress:
+        if (f.state < kDragHoverClick)
+            step.actions = kDoRecordItem;
+        return step;
+    case kDragMove:
+        return StepMove(f);
+    case kDragRelease:
+        return StepRelease(f);
+    case kDragHoverPosted:
+        // A movement's hover message may arrive after the release that ended its drag.
+        if (f.state != kDragNone)
+            step.actions = kDoRestartHover;
+        return step;
+    case kDragHoverTimer:
+        // Outside a drag the timer does nothing: it may fire after the drag has ended.
+        if (f.state == kDragging && f.overTaskbar && Inside(f.cursor, f.taskSwitch))
+            step.actions = kDoHoverClick;
+        return step;
+    case kDragAbandon:
+        if (f.state != kDragNone)
+            step.actions = kDoEndMarker | kDoEnableTaskbar;
+        step.actions |= kDoClearBuffer | kDoUnhook;
+        step.next = kDragNone;
+        return step;
+    }
+    return step;
+}

@@ -1,0 +1,170 @@
+// The drag out of the folder menu: what each event asks for in each drag state.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "heaptext.h"
+#include "menus/dragstate.h"
+
+namespace {
+
+std::string Names(unsigned actions)
+{
+    static const char* const kNames[] = {"RecordItem", "Track", "StartDrag", "MoveMarker",
+                                         "Drop", "EndMarker", "ClearBuffer", "EnableTaskbar",
+                                         "ExitMenuLoop", "RestartHover", "HoverClick", "Unhook"};
+    std::string names;
+    for (unsigned bit = 0; bit < sizeof kNames / sizeof kNames[0]; ++bit) {
+        if (actions & (1u << bit))
+            names += std::string(names.empty() ? "" : "|") + kNames[bit];
+    }
+    return names.empty() ? "-" : names;
+}
+
+// Buffers as the drag leaves them. Clearing sets only the first byte to 0.
+const std::string kPath = "C:\\Users";
+const std::string kEmpty("\0:\\Users", 8);         // a path, cleared
+const std::string kMarker = "UpperMenu";
+const std::string kClearedMarker("\0pperMenu", 9);  // the marker, cleared by a movement
+
+// The task-switch window of the hover rows: left, top, right, bottom.
+const long kTaskSwitch[4] = {100, 990, 900, 1023};
+
+struct Row {
+    const char* what;
+    int state, event;
+    std::string buffer;
+    DragPoint current, cursor;
+    int cxDrag, cyDrag;
+    int overTaskbar;
+    int next;
+    unsigned actions;
+};
+
+const unsigned kReleaseCleanup = kDoClearBuffer | kDoEnableTaskbar;
+
+const Row kRows[] = {
+    // Presses record the pressed item, except during the hover click.
+    {"press, no drag", kDragNone, kDragPress, kPath, {0, 0}, {5, 5}, 4, 4, 0, kDragNone,
+     kDoRecordItem},
+    {"press during a drag (the menu has gone)", kDragging, kDragPress, kPath, {0, 0}, {5, 5}, 4, 4,
+     0, kDragging, kDoRecordItem},
+    {"press of the hover click passes", kDragHoverClick, kDragPress, kPath, {0, 0}, {5, 5}, 4, 4, 0,
+     kDragHoverClick, 0},
+
+    // Movement without a dragged text.
+    {"move, nothing pressed", kDragNone, kDragMove, kEmpty, {0, 0}, {400, 300}, 4, 4, 0, kDragNone,
+     0},
+    {"move after a press on the folder menu: marker cleared", kDragNone, kDragMove, kMarker,
+     {0, 0}, {400, 300}, 4, 4, 0, kDragNone, kDoClearBuffer},
+    {"move after the marker was cleared", kDragNone, kDragMove, kClearedMarker, {0, 0},
+     {400, 300}, 4, 4, 0, kDragNone, 0},
+    {"a text that only begins like the marker is a text", kDragNone, kDragMove, "UpperMenuX",
+     {10, 10}, {11, 11}, 4, 4, 0, kDragNone, kDoTrack},
+
+    // The threshold: strictly more than SM_CXDRAG across or SM_CYDRAG up or down, from the
+    // point the last handled movement recorded.
+    {"4 and 4 of 4, 4: no drag", kDragNone, kDragMove, kPath, {100, 100}, {104, 104}, 4, 4, 0,
+     kDragNone, kDoTrack},
+    {"-4 and -4 of 4, 4: no drag", kDragNone, kDragMove, kPath, {100, 100}, {96, 96}, 4, 4, 0,
+     kDragNone, kDoTrack},
+    {"5 across: drag", kDragNone, kDragMove, kPath, {100, 100}, {105, 100}, 4, 4, 0, kDragging,
+     kDoTrack | kDoStartDrag},
+    {"-5 across: drag", kDragNone, kDragMove, kPath, {100, 100}, {95, 100}, 4, 4, 0, kDragging,
+     kDoTrack | kDoStartDrag},
+    {"5 up: drag", kDragNone, kDragMove, kPath, {100, 100}, {100, 95}, 4, 4, 0, kDragging,
+     kDoTrack | kDoStartDrag},
+    {"the axes have their own thresholds: 8 of 10 across, 3 of 2 down", kDragNone, kDragMove,
+     kPath, {100, 100}, {108, 103}, 10, 2, 0, kDragging, kDoTrack | kDoStartDrag},
+    {"8 of 10 across, 2 of 2 down: no drag", kDragNone, kDragMove, kPath, {100, 100}, {108, 102},
+     10, 2, 0, kDragNone, kDoTrack},
+    {"11 of 10 across, 0 down: drag", kDragNone, kDragMove, kPath, {100, 100}, {111, 100}, 10, 2,
+     0, kDragging, kDoTrack | kDoStartDrag},
+    {"first movement of the run: the reference is (0, 0)", kDragNone, kDragMove, kPath, {0, 0},
+     {3, 300}, 4, 4, 0, kDragging, kDoTrack | kDoStartDrag},
+    {"far from (0, 0) no more once a movement was recorded nearby", kDragNone, kDragMove, kPath,
+     {2, 298}, {3, 300}, 4, 4, 0, kDragNone, kDoTrack},
+
+    // Movement during a drag moves the marker, also during the hover click.
+    {"move during a drag", kDragging, kDragMove, kPath, {100, 100}, {101, 100}, 4, 4, 0, kDragging,
+     kDoTrack | kDoMoveMarker},
+    {"move during the hover click", kDragHoverClick, kDragMove, kPath, {100, 100}, {300, 100}, 4,
+     4, 0, kDragHoverClick, kDoTrack | kDoMoveMarker},
+    {"move during a drag whose press hit nothing", kDragging, kDragMove, kEmpty, {100, 100},
+     {300, 100}, 4, 4, 0, kDragging, 0},
+    {"marker of a press during a drag", kDragging, kDragMove, kMarker, {100, 100}, {300, 100}, 4,
+     4, 0, kDragging, kDoClearBuffer},
+
+    // Releases.
+    {"plain click on an entry", kDragNone, kDragRelease, kPath, {0, 0}, {5, 5}, 4, 4, 0,
+     kDragNone, kReleaseCleanup | kDoExitMenuLoop},
+    {"release on the folder menu itself ends nothing", kDragNone, kDragRelease, kMarker, {0, 0},
+     {5, 5}, 4, 4, 0, kDragNone, kReleaseCleanup},
+    {"release after the marker was cleared by a movement", kDragNone, kDragRelease,
+     kClearedMarker, {0, 0}, {5, 5}, 4, 4, 0, kDragNone, kReleaseCleanup},
+    {"release after a press outside any menu", kDragNone, kDragRelease, kEmpty, {0, 0}, {5, 5}, 4,
+     4, 0, kDragNone, kReleaseCleanup | kDoExitMenuLoop},
+    {"drop", kDragging, kDragRelease, kPath, {100, 100}, {100, 100}, 4, 4, 0, kDragNone,
+     kDoTrack | kDoDrop | kDoEndMarker | kReleaseCleanup | kDoExitMenuLoop},
+    {"release of a drag whose text was cleared: no drop", kDragging, kDragRelease, kEmpty,
+     {100, 100}, {100, 100}, 4, 4, 0, kDragNone, kDoEndMarker | kReleaseCleanup | kDoExitMenuLoop},
+    {"release of the hover click passes", kDragHoverClick, kDragRelease, kPath, {100, 100},
+     {100, 100}, 4, 4, 0, kDragHoverClick, 0},
+
+    // The hover message restarts the timer only while a drag is under way.
+    {"hover during a drag", kDragging, kDragHoverPosted, kPath, {0, 0}, {0, 0}, 4, 4, 0, kDragging,
+     kDoRestartHover},
+    {"hover during the hover click", kDragHoverClick, kDragHoverPosted, kPath, {0, 0}, {0, 0}, 4, 4,
+     0, kDragHoverClick, kDoRestartHover},
+    {"hover that arrives after the release", kDragNone, kDragHoverPosted, kEmpty, {0, 0}, {0, 0}, 4,
+     4, 0, kDragNone, 0},
+
+    // The hover timer clicks the task-switch window under the cursor, bounds included.
+    {"rest over the task-switch window", kDragging, kDragHoverTimer, kPath, {0, 0}, {500, 1000}, 4,
+     4, 1, kDragging, kDoHoverClick},
+    {"rest on its top-left corner", kDragging, kDragHoverTimer, kPath, {0, 0}, {100, 990}, 4, 4, 1,
+     kDragging, kDoHoverClick},
+    {"rest on its bottom-right corner", kDragging, kDragHoverTimer, kPath, {0, 0}, {900, 1023}, 4,
+     4, 1, kDragging, kDoHoverClick},
+    {"rest beside it on the taskbar", kDragging, kDragHoverTimer, kPath, {0, 0}, {901, 1000}, 4, 4,
+     1, kDragging, 0},
+    {"rest above it", kDragging, kDragHoverTimer, kPath, {0, 0}, {500, 989}, 4, 4, 1, kDragging, 0},
+    {"rest inside its rectangle over another window", kDragging, kDragHoverTimer, kPath, {0, 0},
+     {500, 1000}, 4, 4, 0, kDragging, 0},
+    {"timer after the drag ended", kDragNone, kDragHoverTimer, kEmpty, {0, 0}, {500, 1000}, 4, 4, 1,
+     kDragNone, 0},
+    {"timer during the hover click", kDragHoverClick, kDragHoverTimer, kPath, {0, 0}, {500, 1000},
+     4, 4, 1, kDragHoverClick, 0},
+
+    // Trailkeep closing ends whatever is under way.
+    {"close during a drag", kDragging, kDragAbandon, kPath, {0, 0}, {0, 0}, 4, 4, 0, kDragNone,
+     kDoEndMarker | kReleaseCleanup | kDoUnhook},
+    {"close during the hover click", kDragHoverClick, kDragAbandon, kPath, {0, 0}, {0, 0}, 4, 4, 0,
+     kDragNone, kDoEndMarker | kReleaseCleanup | kDoUnhook},
+    {"close with no drag: the taskbar is not touched", kDragNone, kDragAbandon, kPath, {0, 0},
+     {0, 0}, 4, 4, 0, kDragNone, kDoClearBuffer | kDoUnhook},
+};
+
+TEST(StepDrag, EachEventInEachState)
+{
+    for (const Row& row : kRows) {
+        // The buffer on the heap at its exact size: reading past it is reported.
+        const auto buffer = HeapText(row.buffer);
+        DragFacts facts{};
+        facts.state = row.state;
+        facts.event = row.event;
+        facts.buffer = buffer.get();
+        facts.current = row.current;
+        facts.cursor = row.cursor;
+        facts.cxDrag = row.cxDrag;
+        facts.cyDrag = row.cyDrag;
+        facts.overTaskbar = row.overTaskbar;
+        for (int i = 0; i < 4; ++i)
+            facts.taskSwitch[i] = kTaskSwitch[i];
+        const DragStep step = StepDrag(facts);
+        EXPECT_EQ(step.next, row.next) << row.what;
+        EXPECT_EQ(Names(step.actions), Names(row.actions)) << row.what;
+    }
+}
+
+}  // namespace
