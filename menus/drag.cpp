@@ -10,11 +10,12 @@
 #include "../core/trailkeep.h"
 
 enum {
-    kMarkerBitmap = 600,     // resource id of the 32 x 32 drag marker
+    kMarkerBitmap = 600,            // resource id of the 32 x 32 drag marker
     kMarkerSize = 32,
     kMarkerTransparent = 0xFFFFFF,  // white
-    kFocusAttempts = 150,    // of 10 ms each: the wait for the edit's focus, about 1.5 s
-    kSetTextTimeoutMs = 5000,  // for an Explorer window that does not answer
+    kFocusAttempts = 150,           // of 10 ms each: the wait for the edit's focus, 1.5 s
+    kSetTextTimeoutMs = 5000,       // for an Explorer window that does not answer
+    kClickHoldMs = 100,             // between the press and the release of the hover click
     kClassSize = 20,
 };
 
@@ -153,7 +154,7 @@ void ClickTaskSwitch(POINT point)
     // mouse hook sees these button events in state 2 and lets them pass.
     mouse_event(MOUSEEVENTF_ABSOLUTE | MOUSEEVENTF_LEFTDOWN, static_cast<DWORD>(client.x),
                 static_cast<DWORD>(client.y), 0, 0);
-    Sleep(100);
+    Sleep(kClickHoldMs);
     mouse_event(MOUSEEVENTF_ABSOLUTE | MOUSEEVENTF_LEFTUP, static_cast<DWORD>(client.x),
                 static_cast<DWORD>(client.y), 0, 0);
     AttachThreadInput(gMainThreadId, gTaskSwitchThread, FALSE);
@@ -200,17 +201,20 @@ static BOOL CALLBACK SetPathToEdit(HWND child, LPARAM param)
     return FALSE;
 }
 
-// Gives the edit the focus and presses Enter in it: the key goes down and comes up
-// again. Enter goes only to the edit: when the focus never gets there (the window is
-// going away, or will not take it), no key is sent to whatever has the focus instead.
-static void PressEnterIn(HWND edit)
+// Brings the Explorer window forward, gives its edit the focus and presses Enter there:
+// the key goes down and comes up again. Keys go to the focus of the foreground window's
+// input, so the window comes forward first: the hidden main window need not have kept the
+// foreground once the menu closed (under Wine it has not), and with no foreground window
+// the Enter would be lost. Enter goes only to the edit: when the focus never gets there
+// (the window is going away, or will not take it), no key is sent to whatever has the
+// focus instead.
+static void PressEnterIn(HWND root, HWND edit)
 {
     const DWORD thread = GetWindowThreadProcessId(edit, nullptr);
-    if (thread == 0)
-        return;
     AttachThreadInput(gMainThreadId, thread, TRUE);
+    SetForegroundWindow(root);
     int focused = 0;
-    for (int i = 0; i < kFocusAttempts && !focused; ++i) {
+    for (int i = 0; i < kFocusAttempts && !focused && IsWindow(edit); ++i) {
         SetFocus(edit);
         Sleep(10);
         focused = GetFocus() == edit;
@@ -239,6 +243,5 @@ void OnDrop(void)
         return;
     LONG handle = 0;
     CopyMemory(&handle, gDropBuffer + kEditHandleOffset, sizeof handle);
-    PressEnterIn(static_cast<HWND>(LongToHandle(handle)));
-    SetForegroundWindow(root);
+    PressEnterIn(root, static_cast<HWND>(LongToHandle(handle)));
 }

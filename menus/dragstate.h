@@ -26,7 +26,7 @@ enum {
     kDoRecordItem = 1 << 0,     // previous point := cursor; buffer := the pressed item's
                                 // text, "UpperMenu", or empty
     kDoTrack = 1 << 1,          // previous point := current point; current point := cursor
-    kDoStartDrag = 1 << 2,      // disable the taskbar; post the release that ends the menu
+    kDoStartDrag = 1 << 2,      // disable the taskbar; end the menu
     kDoMoveMarker = 1 << 3,     // post WM_TK_DRAGHOVER; draw the marker at the current point
     kDoDrop = 1 << 4,           // hand the dragged text and the current point to the drop
     kDoEndMarker = 1 << 5,      // remove the marker, end the drawing, stop the hover timer

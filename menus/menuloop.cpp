@@ -106,9 +106,10 @@ static void CarryOut(unsigned actions, POINT cursor)
     }
     if (actions & kDoStartDrag) {
         EnableWindow(gHookTaskbar, FALSE);
-        // The menu's modal loop takes this release as its own and closes the menu.
-        PostMessageA(gMainWnd, WM_LBUTTONUP, MK_LBUTTON,
-                     MAKELPARAM(LOWORD(gCurPoint.x), LOWORD(gCurPoint.y)));
+        // The menu closes: the drag goes on without it. (A release posted to the menu's
+        // loop would close it only where it lands on an item: a popup menu stays open after
+        // a release outside it, and the cursor may be well away by the time a drag starts.)
+        EndMenu();
     }
     if (actions & kDoMoveMarker) {
         PostMessageA(gMainWnd, WM_TK_DRAGHOVER, 0, 0);

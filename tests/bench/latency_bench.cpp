@@ -3,9 +3,11 @@
 //            timed until the path stands as Log_00 in Trailkeep.ini, and until the whole
 //            history is saved; beside it one SaveHistory() run in this process;
 //   menu     a launcher request (posted, or by starting Trailmenu.exe) until the folder
-//            menu is on screen.
+//            menu is on screen;
+//   drag     one movement of the drag marker (restore, save, transparent blit), drawn by
+//            Trailkeep's own code in this process.
 // Prints one table row per figure. Run by run-bench.sh as
-//   tk_bench.exe [capture runs] [menu runs]
+//   tk_bench.exe [capture runs] [menu runs] [drag movements]
 #include <windows.h>
 
 #include <algorithm>
@@ -19,6 +21,8 @@
 #include "core/history.h"
 #include "core/protocol.h"
 #include "core/settings.h"
+#include "core/trailkeep.h"
+#include "menus/menus.h"
 
 using namespace tk;
 
@@ -261,12 +265,37 @@ void MeasureMenu(int runs, bool withLauncher, Figure* figure)
     CloseTrailkeep(&trailkeep, main);
 }
 
+// One movement of a drag as the menu mouse hook makes it, in this process on this
+// display: the marker's drawing is under way, so it is put back where it stood (restoring
+// blit), and the screen under the new point is saved (saving blit) before the marker is
+// drawn there (transparent blit). The drawing begins once, before the first movement.
+void MeasureDragMove(int movements, Figure* figure)
+{
+    gInstance = GetModuleHandleA(nullptr);  // this program carries bitmap 600 too
+    POINT point = {200, 200};
+    DrawDragMarker(point, kMarkerBegin);
+    DrawDragMarker(point, kMarkerDraw);
+    for (int run = -1; run < movements; ++run) {
+        point.x = 200 + (run + 1) % 400;  // a slow drag to the right, again and again
+        const double start = Now();
+        if (DrawDragMarker(point, kMarkerBegin) == 0)
+            DrawDragMarker(point, kMarkerRemove);
+        DrawDragMarker(point, kMarkerDraw);
+        const double end = Now();
+        if (run >= 0)
+            figure->ms.push_back(end - start);
+    }
+    DrawDragMarker(point, kMarkerRemove);
+    DrawDragMarker(point, kMarkerEnd);
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
 {
     const int captureRuns = argc > 1 ? std::atoi(argv[1]) : 50;
     const int menuRuns = argc > 2 ? std::atoi(argv[2]) : 20;
+    const int dragMoves = argc > 3 ? std::atoi(argv[3]) : 500;
     EndStrayTrailkeeps();
 
     Figure logZero{"capture: path set -> Log_00 in Trailkeep.ini"};
@@ -275,15 +304,18 @@ int main(int argc, char** argv)
     Figure saveByKey{"former save: a profile write per key, 50 entries"};
     Figure posted{"menu: WM_TK_TRAY posted -> \"#32768\" visible"};
     Figure launched{"menu: Trailmenu.exe started -> \"#32768\" visible"};
+    Figure dragMove{"drag: one movement (restore, save, transparent blit)"};
     MeasureCapture(captureRuns, &logZero, &wholeSave);
     MeasureSaveHistory(captureRuns, SaveHistory, &saveHistory);
     MeasureSaveHistory(captureRuns, SaveHistoryKeyByKey, &saveByKey);
     MeasureMenu(menuRuns, false, &posted);
     MeasureMenu(menuRuns, true, &launched);
+    MeasureDragMove(dragMoves, &dragMove);
 
     std::printf("\n");
     PrintHeader();
-    for (const Figure& figure : {logZero, wholeSave, saveHistory, saveByKey, posted, launched})
+    for (const Figure& figure :
+         {logZero, wholeSave, saveHistory, saveByKey, posted, launched, dragMove})
         Print(figure);
     return 0;
 }

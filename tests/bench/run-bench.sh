@@ -8,6 +8,7 @@ tkwine=$1 wine_root=$2 bin=$3 work=$4
 hook_calls=10000   # calls of each hook variant
 capture_runs=50
 menu_runs=20
+drag_moves=500
 
 running_before=0
 if [ -s "$wine_root/xvfb.pid" ] && kill -0 "$(cat "$wine_root/xvfb.pid")" 2>/dev/null; then
@@ -60,4 +61,5 @@ echo
 echo "Latencies by QueryPerformanceCounter, each condition polled every ~1 ms, after one"
 echo "warm-up run. Capture: LogDelay 0, history full at 50 entries, the stand-in Explorer in"
 echo "the foreground. Menu: 50 history entries and 30 registered folders; closed with Escape."
-"$tkwine" run "$bin/tk_bench.exe" "$capture_runs" "$menu_runs"
+echo "Drag: the marker moved $drag_moves times on this display, in the benchmark's own process."
+"$tkwine" run "$bin/tk_bench.exe" "$capture_runs" "$menu_runs" "$drag_moves"

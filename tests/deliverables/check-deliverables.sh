@@ -87,6 +87,10 @@ printf '%s\n' "$resources" | grep -q '"\\020\\020\\000\\000", 1, 32' &&
 check "icon 400 has 16x16 and 32x32 images" $?
 printf '%s\n' "$resources" | grep -q '^"IDM_CONTEXTMENU" MENU'
 check "Trailkeep.exe has the menu IDM_CONTEXTMENU" $?
+# The drag marker: its header reads 40 bytes, 32 x 32 pixels, 1 plane and 4 bits a pixel.
+"$windres" -i "$bin/Trailkeep.exe" -O rc 2>/dev/null | sed -n '/^600 2 /{n;n;p;q}' |
+    grep -qE '^\s*0x28L\s*, 0x20L\s*, 0x20L\s*, 0x40001L'
+check "Trailkeep.exe has bitmap 600, 32 x 32 with 16 colours" $?
 
 # Texts of the code reach the binaries in Shift-JIS (code page 932).
 contains_sjis() { grep -qF "$(printf '%s' "$2" | iconv -f UTF-8 -t CP932)" "$bin/$1"; }

@@ -10,17 +10,6 @@ namespace {
 
 class Menus : public TrailkeepTest {
 protected:
-    // Waits until `count` menus are open; returns the topmost.
-    static HWND WaitMenus(size_t count)
-    {
-        HWND top = nullptr;
-        WaitFor([&] {
-            const std::vector<HWND> menus = VisibleMenus();
-            top = menus.size() == count ? menus.front() : nullptr;
-            return top != nullptr;
-        });
-        return top;
-    }
     // Clicks Trailkeep's tray icon with a button; returns the menu it opens.
     static HWND ClickTrayIcon(bool rightButton)
     {
@@ -28,14 +17,14 @@ protected:
         if (!TrayIconCentre(&icon))
             return nullptr;
         Click(icon.x, icon.y, rightButton);
-        return WaitMenus(1);
+        return WaitForMenus(1);
     }
     // Opens the history sub-menu of an open folder menu with the keyboard.
     static HWND OpenHistoryWithKeys()
     {
         Press(VK_DOWN);
         Press(VK_RIGHT);
-        return WaitMenus(2);
+        return WaitForMenus(2);
     }
     // Clicks the item at `position` of an open menu window holding `items` items.
     static void ClickItem(HWND menu, int position, int items)
@@ -53,7 +42,7 @@ TEST_F(Menus, LauncherExitCodesTellWhetherTrailkeepRuns)
     EXPECT_TRUE(VisibleMenus().empty());
     Launch("");
     EXPECT_EQ(RunTrailmenu(), 1);
-    EXPECT_NE(WaitMenus(1), nullptr);
+    EXPECT_NE(WaitForMenus(1), nullptr);
 }
 
 // A launcher request pops the folder menu up with its top-left corner at the cursor;
@@ -63,7 +52,7 @@ TEST_F(Menus, LauncherRequestOpensTheFolderMenuAtTheCursor)
     Launch("[Setting]\r\nSwapMouseLR=1\r\n");
     SetCursorPos(400, 300);
     ASSERT_EQ(RunTrailmenu(), 1);
-    HWND menu = WaitMenus(1);
+    HWND menu = WaitForMenus(1);
     ASSERT_NE(menu, nullptr);
     RECT folder;
     GetWindowRect(menu, &folder);
@@ -101,7 +90,7 @@ TEST_F(Menus, RequestWhileTheMenuIsOpenStartsNoOther)
 {
     Launch("");
     ASSERT_EQ(RunTrailmenu(), 1);
-    ASSERT_NE(WaitMenus(1), nullptr);
+    ASSERT_NE(WaitForMenus(1), nullptr);
     ASSERT_EQ(RunTrailmenu(), 1);
     EXPECT_NE(OpenHistoryWithKeys(), nullptr);
     EXPECT_TRUE(CloseMenus());
@@ -129,10 +118,10 @@ TEST_F(Menus, ChosenEntryShownByAWindowComesForwardAndIsRecorded)
     // From the launcher, chosen with the mouse.
     SetCursorPos(300, 200);
     ASSERT_EQ(RunTrailmenu(), 1);
-    HWND folder = WaitMenus(1);
+    HWND folder = WaitForMenus(1);
     ASSERT_NE(folder, nullptr);
     ClickItem(folder, 0, 3);  // フォルダ履歴
-    HWND history = WaitMenus(2);
+    HWND history = WaitForMenus(2);
     ASSERT_NE(history, nullptr);
     ClickItem(history, 1, 2);  // C:\Users
     EXPECT_TRUE(FileHistoryBecomes(ini_, {"C:\\Users", "C:\\Windows"}));
@@ -188,7 +177,7 @@ TEST_F(Menus, CloseWhileTheFolderMenuIsOpenEndsInOrder)
 {
     Launch("[Setting]\r\nMaxLogData=7\r\n[Path_Log]\r\nLog_00=C:\\Windows\r\n");
     ASSERT_EQ(RunTrailmenu(), 1);
-    ASSERT_NE(WaitMenus(1), nullptr);
+    ASSERT_NE(WaitForMenus(1), nullptr);
     PostMessageA(main_, WM_CLOSE, 0, 0);
     EXPECT_EQ(tk_.WaitExit(), 0);
     std::string max;
@@ -249,7 +238,7 @@ TEST_F(Menus, LauncherMenuUsedWithTheKeyboardLeavesNothingBusy)
     ASSERT_TRUE(StartExplorer(&shown, "C:\\Windows", "--background"));
     ASSERT_TRUE(StartExplorer(&cabinet, "navigating"));
     ASSERT_EQ(RunTrailmenu(), 1);
-    ASSERT_NE(WaitMenus(1), nullptr);
+    ASSERT_NE(WaitForMenus(1), nullptr);
     ASSERT_NE(OpenHistoryWithKeys(), nullptr);
     Press(VK_DOWN);  // C:\Windows
     Press(VK_RETURN);
@@ -257,7 +246,7 @@ TEST_F(Menus, LauncherMenuUsedWithTheKeyboardLeavesNothingBusy)
 
     // Closed with Escape, no release of a button follows either.
     ASSERT_EQ(RunTrailmenu(), 1);
-    ASSERT_NE(WaitMenus(1), nullptr);
+    ASSERT_NE(WaitForMenus(1), nullptr);
     Press(VK_ESCAPE);
     ASSERT_TRUE(WaitFor([] { return VisibleMenus().empty(); }));
     Activate(cabinet);

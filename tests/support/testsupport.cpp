@@ -323,6 +323,35 @@ void Click(int x, int y, bool rightButton)
     SendInput(2, input, sizeof(INPUT));
 }
 
+bool MouseMove(int x, int y)
+{
+    // The pointer of the display goes there first, as a hand on the mouse moves both. (For
+    // an input event of another program Wine moves only its own record of the cursor, and
+    // reads the display's pointer back once the cursor has stood still for a moment.)
+    SetCursorPos(x, y);
+    // Then the movement event. Absolute positions run from 0 to 65536 across the screen,
+    // each pixel taking the range from its left edge: rounding up lands on the pixel itself.
+    const int width = GetSystemMetrics(SM_CXSCREEN), height = GetSystemMetrics(SM_CYSCREEN);
+    INPUT input = {};
+    input.type = INPUT_MOUSE;
+    input.mi.dx = (x * 65536 + width - 1) / width;
+    input.mi.dy = (y * 65536 + height - 1) / height;
+    input.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+    SendInput(1, &input, sizeof(INPUT));
+    return WaitFor([&] {
+        POINT at;
+        return GetCursorPos(&at) && at.x == x && at.y == y;
+    }, 5000, 1);
+}
+
+void MouseButton(bool down)
+{
+    INPUT input = {};
+    input.type = INPUT_MOUSE;
+    input.mi.dwFlags = down ? MOUSEEVENTF_LEFTDOWN : MOUSEEVENTF_LEFTUP;
+    SendInput(1, &input, sizeof(INPUT));
+}
+
 void Press(WORD vk)
 {
     INPUT input[2] = {};
@@ -355,6 +384,17 @@ std::vector<HWND> VisibleMenus()
             menus.push_back(w);
     }
     return menus;
+}
+
+HWND WaitForMenus(size_t count)
+{
+    HWND top = nullptr;
+    WaitFor([&] {
+        const std::vector<HWND> menus = VisibleMenus();
+        top = menus.size() == count ? menus.front() : nullptr;
+        return top != nullptr;
+    });
+    return top;
 }
 
 bool CloseMenus()

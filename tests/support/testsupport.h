@@ -90,6 +90,11 @@ void Click(int x, int y, bool rightButton = false);
 // never gets there.
 bool BringToFront(HWND window);
 void Press(WORD vk);
+// Moves the mouse to a screen point as the user's hand does (a movement event, absolute);
+// returns once the cursor stands there, false when it never gets there.
+bool MouseMove(int x, int y);
+// Presses or releases the left button where the cursor stands.
+void MouseButton(bool down);
 
 // A visible dialog (class "#32770") of the process, holding a Static control that reads
 // `text` when one is given; null when there is none.
@@ -97,6 +102,9 @@ HWND FindDialog(DWORD processId, const char* text = nullptr);
 
 // Visible popup menus (class "#32768"), the topmost first.
 std::vector<HWND> VisibleMenus();
+// Waits until exactly `count` menus are open; returns the topmost (null when that never
+// happens).
+HWND WaitForMenus(size_t count);
 // Closes every open menu with Escape; returns whether none is left.
 bool CloseMenus();
 

@@ -62,12 +62,18 @@ add_executable(standin_explorer WIN32 fixtures/standin_explorer.cpp)
 target_link_options(standin_explorer PRIVATE -static)
 target_link_libraries(standin_explorer PRIVATE user32 kernel32)
 
+# A stand-in taskbar that records the clicks it gets.
+add_executable(standin_taskbar WIN32 fixtures/standin_taskbar.cpp)
+target_link_options(standin_taskbar PRIVATE -static)
+target_link_libraries(standin_taskbar PRIVATE user32 kernel32)
+
 tk_windows_test(tk_e2e_tests e2e
     e2e/resident_test.cpp
     e2e/capture_test.cpp
     e2e/menu_test.cpp
-    e2e/hardening_test.cpp)
-add_dependencies(tk_e2e_tests Trailkeep Trailhook Trailmenu standin_explorer)
+    e2e/hardening_test.cpp
+    e2e/drag_test.cpp)
+add_dependencies(tk_e2e_tests Trailkeep Trailhook Trailmenu standin_explorer standin_taskbar)
 
 # --- Benchmark: not a test; prints figures --------------------------------------------
 # `cmake --build --preset test --target bench` builds what it needs and runs it: the hook's
@@ -83,7 +89,8 @@ if(TK_CALLGRIND_INCLUDE)
     target_link_libraries(tk_bench_hook PRIVATE user32 kernel32)
     target_link_options(tk_bench_hook PRIVATE -static)
 
-    add_executable(tk_bench EXCLUDE_FROM_ALL bench/latency_bench.cpp)
+    add_executable(tk_bench EXCLUDE_FROM_ALL bench/latency_bench.cpp
+        ${CMAKE_SOURCE_DIR}/resources/trailkeep.rc)
     target_link_libraries(tk_bench PRIVATE tk_testsupport trailkeep_core)
     target_link_options(tk_bench PRIVATE -static)
     add_dependencies(tk_bench Trailkeep Trailhook Trailmenu standin_explorer)
