@@ -160,10 +160,6 @@ void ClickTaskSwitch(POINT point)
     AttachThreadInput(gMainThreadId, gTaskSwitchThread, FALSE);
     InvalidateRect(gTaskbar, nullptr, TRUE);
     UpdateWindow(gTaskbar);
-    // Messages handled while the taskbar repainted may have ended the drag (Trailkeep
-    // closing): then the taskbar stays enabled.
-    if (gDragState != kDragHoverClick)
-        return;
     DrawDragMarker(point, kMarkerDraw);
     EnableWindow(gTaskbar, FALSE);
     gDragState = kDragging;
