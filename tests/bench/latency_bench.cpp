@@ -304,7 +304,7 @@ int main(int argc, char** argv)
     Figure saveByKey{"former save: a profile write per key, 50 entries"};
     Figure posted{"menu: WM_TK_TRAY posted -> \"#32768\" visible"};
     Figure launched{"menu: Trailmenu.exe started -> \"#32768\" visible"};
-    Figure dragMove{"drag: one movement (restore, save, transparent blit)"};
+    Figure dragMove{"drag move: restore, save, transparent blit"};
     MeasureCapture(captureRuns, &logZero, &wholeSave);
     MeasureSaveHistory(captureRuns, SaveHistory, &saveHistory);
     MeasureSaveHistory(captureRuns, SaveHistoryKeyByKey, &saveByKey);
