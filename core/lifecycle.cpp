@@ -1,4 +1,5 @@
-// Start-up and shut-down of the main window, and the periodic vanished-folder purge.
+// Start-up and shut-down of the main window, the settings command, and the periodic
+// vanished-folder purge.
 #include <windows.h>
 
 #include "capture.h"
@@ -7,6 +8,7 @@
 #include "protocol.h"
 #include "settings.h"
 #include "trailkeep.h"
+#include "../dialogs/dialogs.h"
 #include "../hooklib/trailhook.h"
 #include "../menus/menus.h"
 
@@ -107,6 +109,35 @@ LRESULT OnClose(HWND wnd)
     gHookInstalled = 0;
     DestroyWindow(wnd);
     return 0;
+}
+
+void OnSettingsCommand(void)
+{
+    // One settings dialog at a time: a second one would end by releasing what the
+    // first still holds.
+    if (gStartStage != kStartComplete || (gBusy & kBusySettings) != 0)
+        return;
+    SetBusy(kBusySettings, 1);
+    if (PurgeTimerWanted())
+        KillTimer(gMainWnd, TIMER_PURGE);
+    SetTrayCallback(0);
+    const INT_PTR result = ShowSettingsDialog(gMainWnd);
+    // Another program may have closed Trailkeep while the dialog was up: the shut-down
+    // has saved everything and the history lock is gone.
+    if (gStartStage != kStartComplete)
+        return;
+    if (result == kSettingsOk) {
+        EnterCriticalSection(&gHistoryLock);
+        RunHistoryMaintenance();
+        SaveSettings();
+        SaveHistory();
+        LeaveCriticalSection(&gHistoryLock);
+    }
+    // After Cancel too, the countdown begins again from the full period.
+    if (PurgeTimerWanted())
+        StartPurgeTimer();
+    SetTrayCallback(1);
+    SetBusy(kBusySettings, 0);
 }
 
 void OnPurgeTick(void)

@@ -58,7 +58,7 @@ static LRESULT OnCommand(WPARAM wParam)
     const WORD id = LOWORD(wParam);
     switch (id) {
     case CMD_OPEN_FOLDER: OnOpenFolderCommand(); break;
-    case CMD_SETTINGS: break;  // the settings dialog
+    case CMD_SETTINGS: OnSettingsCommand(); break;
     case CMD_EXIT: SendMessageA(gMainWnd, WM_CLOSE, 0, 0); break;
     default: OnFolderCommand(id); break;
     }

@@ -46,6 +46,8 @@ LRESULT OnCreate(HWND wnd);
 LRESULT OnClose(HWND wnd);
 void OnPurgeTick(void);
 void StartPurgeTimer(void);
+// WM_COMMAND CMD_SETTINGS: the settings dialog, then the new settings applied and saved.
+void OnSettingsCommand(void);
 
 // The tray icon (tray.cpp).
 void AddTrayIcon(void);
