@@ -171,7 +171,12 @@ static void OnListClick(void)
 {
     LVHITTESTINFO hit;
     ZeroMemory(&hit, sizeof hit);
-    GetCursorPos(&hit.pt);
+    // Where the click was: the cursor as of the mouse message being handled. The cursor
+    // may have moved on by now (towards the Delete button, say), and testing that spot
+    // would take back the selection the click has just made.
+    const DWORD clickedAt = GetMessagePos();
+    hit.pt.x = static_cast<short>(LOWORD(clickedAt));
+    hit.pt.y = static_cast<short>(HIWORD(clickedAt));
     ScreenToClient(gTourokuList, &hit.pt);
     SendMessageA(gTourokuList, LVM_HITTEST, 0, reinterpret_cast<LPARAM>(&hit));
     if ((hit.flags & LVHT_ONITEM) == 0)

@@ -91,6 +91,10 @@ check "Trailkeep.exe has the menu IDM_CONTEXTMENU" $?
 "$windres" -i "$bin/Trailkeep.exe" -O rc 2>/dev/null | sed -n '/^600 2 /{n;n;p;q}' |
     grep -qE '^\s*0x28L\s*, 0x20L\s*, 0x20L\s*, 0x40001L'
 check "Trailkeep.exe has bitmap 600, 32 x 32 with 16 colours" $?
+for dialog in IDD_SETUP IDD_ABOUT IDD_TOUROKU; do
+    printf '%s\n' "$resources" | grep -q "^\"$dialog\" DIALOGEX"
+    check "Trailkeep.exe has the dialog $dialog" $?
+done
 
 # Texts of the code reach the binaries in Shift-JIS (code page 932).
 contains_sjis() { grep -qF "$(printf '%s' "$2" | iconv -f UTF-8 -t CP932)" "$bin/$1"; }

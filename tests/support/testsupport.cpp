@@ -1,5 +1,8 @@
 #include "testsupport.h"
 
+#include <commctrl.h>
+#include <shlobj.h>
+
 #include <cstdio>
 #include <vector>
 
@@ -316,10 +319,19 @@ std::string WindowText(HWND wnd)
 void Click(int x, int y, bool rightButton)
 {
     SetCursorPos(x, y);
+    // Both events carry the point. Under X the pointer motion of a warp reaches the
+    // window's program later, as input of its own; one from an earlier click arriving
+    // between press and release would otherwise move the release off the control.
+    const int width = GetSystemMetrics(SM_CXSCREEN), height = GetSystemMetrics(SM_CYSCREEN);
     INPUT input[2] = {};
-    input[0].type = input[1].type = INPUT_MOUSE;
-    input[0].mi.dwFlags = rightButton ? MOUSEEVENTF_RIGHTDOWN : MOUSEEVENTF_LEFTDOWN;
-    input[1].mi.dwFlags = rightButton ? MOUSEEVENTF_RIGHTUP : MOUSEEVENTF_LEFTUP;
+    for (INPUT& event : input) {
+        event.type = INPUT_MOUSE;
+        event.mi.dx = (x * 65536 + width - 1) / width;  // normalised, rounded up: exactly x
+        event.mi.dy = (y * 65536 + height - 1) / height;
+    }
+    const DWORD at = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+    input[0].mi.dwFlags = at | (rightButton ? MOUSEEVENTF_RIGHTDOWN : MOUSEEVENTF_LEFTDOWN);
+    input[1].mi.dwFlags = at | (rightButton ? MOUSEEVENTF_RIGHTUP : MOUSEEVENTF_LEFTUP);
     SendInput(2, input, sizeof(INPUT));
 }
 
@@ -373,6 +385,115 @@ HWND FindDialog(DWORD processId, const char* text)
             return w;
     }
     return nullptr;
+}
+
+void ClickControl(HWND dialog, int id)
+{
+    RECT r{};
+    GetWindowRect(GetDlgItem(dialog, id), &r);
+    Click((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+}
+
+// A block of memory in the process of a window, freed at the end of its scope.
+struct RemoteBlock {
+    HANDLE process = nullptr;
+    char* base = nullptr;
+
+    RemoteBlock(HWND wnd, size_t size)
+    {
+        DWORD pid = 0;
+        GetWindowThreadProcessId(wnd, &pid);
+        process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE,
+                              FALSE, pid);
+        if (process != nullptr)
+            base = static_cast<char*>(VirtualAllocEx(process, nullptr, size,
+                                                     MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
+    }
+    ~RemoteBlock()
+    {
+        if (base != nullptr)
+            VirtualFreeEx(process, base, 0, MEM_RELEASE);
+        if (process != nullptr)
+            CloseHandle(process);
+    }
+    bool Put(size_t offset, const void* data, size_t size)
+    {
+        return base != nullptr &&
+               WriteProcessMemory(process, base + offset, data, size, nullptr) != 0;
+    }
+    bool Get(size_t offset, void* data, size_t size) const
+    {
+        return base != nullptr &&
+               ReadProcessMemory(process, base + offset, data, size, nullptr) != 0;
+    }
+    // Sends a message whose lParam is the block's address at `offset`.
+    LRESULT Send(HWND wnd, UINT msg, WPARAM wParam, size_t offset = 0) const
+    {
+        DWORD_PTR result = 0;
+        SendMessageTimeoutA(wnd, msg, wParam, reinterpret_cast<LPARAM>(base + offset),
+                            SMTO_ABORTIFHUNG, 5000, &result);
+        return static_cast<LRESULT>(result);
+    }
+};
+
+// Reads an item text into the block after the item structure: `item` points its text
+// field there and is sent with `msg`.
+template <typename Item>
+static std::string RemoteItemText(HWND control, UINT msg, WPARAM wParam, Item item)
+{
+    const size_t textSize = 512;
+    RemoteBlock block(control, sizeof item + textSize);
+    item.pszText = block.base + sizeof item;
+    item.cchTextMax = textSize;
+    char text[textSize] = {};
+    if (!block.Put(0, &item, sizeof item) || !block.Put(sizeof item, text, 1))
+        return std::string();
+    block.Send(control, msg, wParam);
+    block.Get(sizeof item, text, textSize - 1);
+    return text;
+}
+
+std::string ListItemText(HWND list, int item)
+{
+    LVITEMA info{};
+    info.iSubItem = 0;
+    return RemoteItemText(list, LVM_GETITEMTEXTA, static_cast<WPARAM>(item), info);
+}
+
+bool ListItemCentre(HWND list, int item, POINT* centre)
+{
+    RECT r{};
+    r.left = LVIR_LABEL;
+    RemoteBlock block(list, sizeof r);
+    if (!block.Put(0, &r, sizeof r) || !block.Send(list, LVM_GETITEMRECT, item) ||
+        !block.Get(0, &r, sizeof r))
+        return false;
+    centre->x = (r.left + r.right) / 2;
+    centre->y = (r.top + r.bottom) / 2;
+    return ClientToScreen(list, centre) != 0;
+}
+
+std::string TreeSelectionText(HWND tree)
+{
+    DWORD_PTR selected = 0;
+    SendMessageTimeoutA(tree, TVM_GETNEXTITEM, TVGN_CARET, 0, SMTO_ABORTIFHUNG, 5000, &selected);
+    if (selected == 0)
+        return std::string();
+    TVITEMA info{};
+    info.mask = TVIF_TEXT;
+    info.hItem = reinterpret_cast<HTREEITEM>(selected);
+    return RemoteItemText(tree, TVM_GETITEMA, 0, info);
+}
+
+bool SelectInPicker(HWND picker, const std::string& path)
+{
+    RemoteBlock block(picker, path.size() + 1);
+    if (!block.Put(0, path.c_str(), path.size() + 1))
+        return false;
+    block.Send(picker, BFFM_SETSELECTIONA, TRUE);
+    const std::string name = path.substr(path.find_last_of('\\') + 1);
+    HWND tree = FindWindowExA(picker, nullptr, WC_TREEVIEWA, nullptr);
+    return WaitFor([&] { return TreeSelectionText(tree) == name; });
 }
 
 std::vector<HWND> VisibleMenus()

@@ -100,6 +100,21 @@ void MouseButton(bool down);
 // `text` when one is given; null when there is none.
 HWND FindDialog(DWORD processId, const char* text = nullptr);
 
+// Clicks the centre of control `id` of a dialog of any process.
+void ClickControl(HWND dialog, int id);
+
+// Controls of another process whose messages carry pointers: the structures and texts go
+// through memory in that process (the two processes share the pointer size).
+// The text of item `item` of a list-view control.
+std::string ListItemText(HWND list, int item);
+// The centre of item `item` of a list-view control, in screen coordinates.
+bool ListItemCentre(HWND list, int item, POINT* centre);
+// The text of the selected item of a tree-view control; empty when none is selected.
+std::string TreeSelectionText(HWND tree);
+// Asks an open folder-browse dialog to select `path`, as an initial path would, and waits
+// until its tree shows the folder selected.
+bool SelectInPicker(HWND picker, const std::string& path);
+
 // Visible popup menus (class "#32768"), the topmost first.
 std::vector<HWND> VisibleMenus();
 // Waits until exactly `count` menus are open; returns the topmost (null when that never

@@ -22,21 +22,6 @@ struct DialogPresser {
     volatile LONG pressed = 0;
     HANDLE thread = nullptr;
 
-    // The name of the folder selected in the dialog's tree (this process's window).
-    static std::string SelectedFolder(HWND dialog)
-    {
-        HWND tree = FindWindowExA(dialog, nullptr, WC_TREEVIEWA, nullptr);
-        const LRESULT item = SendMessageA(tree, TVM_GETNEXTITEM, TVGN_CARET, 0);
-        char text[MAX_PATH] = {};
-        TVITEMA info{};
-        info.mask = TVIF_TEXT;
-        info.hItem = reinterpret_cast<HTREEITEM>(item);
-        info.pszText = text;
-        info.cchTextMax = sizeof text;
-        if (item == 0 || !SendMessageA(tree, TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&info)))
-            return std::string();
-        return text;
-    }
     static DWORD WINAPI Run(LPVOID self)
     {
         DialogPresser* p = static_cast<DialogPresser*>(self);
@@ -44,7 +29,10 @@ struct DialogPresser {
         if (WaitFor([&] { return (dialog = FindDialog(GetCurrentProcessId())) != nullptr; })) {
             // The dialog applies the initial selection after it shows; press once it has.
             if (!p->selected.empty())
-                WaitFor([&] { return SelectedFolder(dialog) == p->selected; });
+                WaitFor([&] {
+                    HWND tree = FindWindowExA(dialog, nullptr, WC_TREEVIEWA, nullptr);
+                    return TreeSelectionText(tree) == p->selected;
+                });
             PostMessageA(dialog, WM_COMMAND, p->button, 0);
             p->pressed = 1;
         }

@@ -49,6 +49,7 @@ tk_windows_test(tk_win32_tests win32
     win32/folder_menu_test.cpp
     win32/open_folder_test.cpp
     win32/folder_picker_test.cpp
+    win32/settings_command_test.cpp
     ${CMAKE_SOURCE_DIR}/resources/trailkeep.rc)
 target_link_libraries(tk_win32_tests PRIVATE trailkeep_core)
 
@@ -72,7 +73,8 @@ tk_windows_test(tk_e2e_tests e2e
     e2e/capture_test.cpp
     e2e/menu_test.cpp
     e2e/hardening_test.cpp
-    e2e/drag_test.cpp)
+    e2e/drag_test.cpp
+    e2e/dialogs_test.cpp)
 add_dependencies(tk_e2e_tests Trailkeep Trailhook Trailmenu standin_explorer standin_taskbar)
 
 # --- Benchmark: not a test; prints figures --------------------------------------------

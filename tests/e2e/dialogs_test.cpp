@@ -1,0 +1,378 @@
+// The settings dialog and the registered-folders dialog end to end: opened from the tray
+// menu of the real Trailkeep and driven with simulated mouse and keyboard input.
+#include <gtest/gtest.h>
+
+#include "testsupport.h"
+
+#include <commctrl.h>
+
+using namespace tk;
+
+namespace {
+
+typedef std::vector<std::string> List;
+
+// Controls of the dialog templates.
+enum {
+    kOk = 100, kAbout = 101, kCancel = 102, kMaxLogData = 103, kMaxLogDataArrows = 104,
+    kLogDelay = 105, kLogDelayArrows = 106, kLogNetwork = 109, kSwapMouseLR = 114,
+    kSortFirst = 115, kSortLast = 118, kPlainWindow = 119, kWithTree = 120, kTouroku = 121,
+    kAboutOk = 300, kAboutExeVersion = 304,
+    kTourokuOk = 200, kTourokuCancel = 201, kList = 202, kAdd = 203, kDelete = 204,
+    kMoveUp = 205, kMoveDown = 206,
+};
+
+const char kFieldLabel[] = "フォルダ履歴保持数";  // a label only the settings dialog has
+
+class Dialogs : public TrailkeepTest {
+protected:
+    // A visible dialog of Trailkeep with this caption, once it is active.
+    HWND WaitDialog(const char* caption)
+    {
+        HWND found = nullptr;
+        WaitFor([&] {
+            for (HWND w = GetTopWindow(nullptr); w != nullptr && found == nullptr;
+                 w = GetWindow(w, GW_HWNDNEXT)) {
+                char cls[16];
+                DWORD pid = 0;
+                GetWindowThreadProcessId(w, &pid);
+                if (pid == tk_.info.dwProcessId && IsWindowVisible(w) &&
+                    GetClassNameA(w, cls, sizeof cls) && lstrcmpA(cls, "#32770") == 0 &&
+                    WindowText(w) == caption)
+                    found = w;
+            }
+            return found != nullptr;
+        });
+        return found != nullptr && BringToFront(found) ? found : nullptr;
+    }
+    // The tray menu's "設定(&S)": the button that opens the tray menu depends on SwapMouseLR.
+    HWND OpenSettings(bool rightButton)
+    {
+        POINT icon;
+        if (!TrayIconCentre(&icon))
+            return nullptr;
+        Click(icon.x, icon.y, rightButton);
+        if (!WaitFor([] { return VisibleMenus().size() == 1; }))
+            return nullptr;
+        Press('S');
+        HWND dlg = nullptr;
+        WaitFor([&] { return (dlg = FindDialog(tk_.info.dwProcessId, kFieldLabel)) != nullptr; });
+        // Input goes to it once it is active.
+        return dlg != nullptr && BringToFront(dlg) ? dlg : nullptr;
+    }
+    // The folder-browse dialog that opens over `under`.
+    HWND WaitPicker(HWND under)
+    {
+        HWND picker = nullptr;
+        WaitFor([&] {
+            picker = FindDialog(tk_.info.dwProcessId);
+            return picker != nullptr && picker != under &&
+                   FindWindowExA(picker, nullptr, WC_TREEVIEWA, nullptr) != nullptr;
+        });
+        return picker;
+    }
+    // Adds `path` with the registered-folders dialog's Add button and the picker.
+    void AddThroughPicker(HWND touroku, const char* path)
+    {
+        ClickControl(touroku, kAdd);
+        HWND picker = WaitPicker(touroku);
+        ASSERT_NE(picker, nullptr) << "no folder picker";
+        ASSERT_TRUE(SelectInPicker(picker, path)) << path;
+        ClickControl(picker, IDOK);
+        ASSERT_TRUE(WaitFor([&] { return !IsWindow(picker); }));
+    }
+    static std::string Field(HWND dlg, int id) { return WindowText(GetDlgItem(dlg, id)); }
+    static ::testing::AssertionResult FieldBecomes(HWND dlg, int id, const char* value)
+    {
+        if (WaitFor([&] { return Field(dlg, id) == value; }))
+            return ::testing::AssertionSuccess();
+        return ::testing::AssertionFailure() << "field " << id << " shows " << Field(dlg, id)
+                                             << ", not " << value;
+    }
+    static bool Checked(HWND dlg, int id)
+    {
+        return SendMessageA(GetDlgItem(dlg, id), BM_GETCHECK, 0, 0) == BST_CHECKED;
+    }
+    // Clicks the upper or lower arrow of an up-down control.
+    static void ClickArrow(HWND dlg, int id, bool up)
+    {
+        RECT r;
+        GetWindowRect(GetDlgItem(dlg, id), &r);
+        const int quarter = (r.bottom - r.top) / 4;
+        Click((r.left + r.right) / 2, up ? r.top + quarter : r.bottom - 1 - quarter);
+    }
+    static List Entries(HWND list)
+    {
+        List entries;
+        const int count = static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
+        for (int i = 0; i < count; ++i)
+            entries.push_back(ListItemText(list, i));
+        return entries;
+    }
+    static int Selection(HWND list)
+    {
+        return static_cast<int>(
+            SendMessageA(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
+    }
+    static ::testing::AssertionResult ListBecomes(HWND list, const List& expected, int selected)
+    {
+        if (WaitFor([&] { return Entries(list) == expected && Selection(list) == selected; }))
+            return ::testing::AssertionSuccess();
+        ::testing::AssertionResult failure = ::testing::AssertionFailure();
+        failure << "the list shows";
+        for (const std::string& e : Entries(list))
+            failure << " " << e;
+        return failure << " with item " << Selection(list) << " selected";
+    }
+    static void ClickItem(HWND list, int item)
+    {
+        POINT centre{};
+        ASSERT_TRUE(ListItemCentre(list, item, &centre)) << item;
+        Click(centre.x, centre.y);
+        // The list tracks a pressed button for a drag: the next input waits for the click
+        // to have selected, or its movement would start one.
+        ASSERT_TRUE(WaitFor([&] { return Selection(list) == item; })) << "item " << item;
+    }
+    std::string Setting(const char* key)
+    {
+        std::string value;
+        return IniValue(ini_, "Setting", key, &value) ? value : "<absent>";
+    }
+    std::string RegisteredInFile()
+    {
+        std::string keys = IniKeys(ini_, "Path_Touroku"), values;
+        for (int i = 0; i < 30; ++i) {
+            char key[16];
+            wsprintfA(key, "Touroku_%02d", i);
+            std::string value;
+            if (IniValue(ini_, "Path_Touroku", key, &value))
+                values += values.empty() ? value : " " + value;
+        }
+        return keys + " = " + values;
+    }
+};
+
+// OK applies what the dialog shows: the history loses its network entries and is cut to
+// the new length, and the file gets every setting. While the dialog is up the tray icon
+// does nothing, a launcher request still opens the folder menu, and captures are dropped
+// even after that menu has gone.
+TEST_F(Dialogs, SettingsOkAppliesTheFiltersAndTheCapAndSavesEverySetting)
+{
+    Explorer one;
+    ASSERT_TRUE(StartExplorer(&one, "C:\\one"));
+    Launch("[Setting]\r\nMaxLogData=5\r\nLogNetwork=1\r\nLogSort=5\r\nDeletedFolderTime=3\r\n"
+           "[Path_Log]\r\nLog_00=C:\\one\r\nLog_01=N:\\share\r\nLog_02=C:\\two\r\n"
+           "Log_03=\\\\server\\share\r\nLog_04=C:\\three\r\n");
+    HWND dlg = OpenSettings(false);
+    ASSERT_NE(dlg, nullptr) << "no settings dialog";
+    EXPECT_EQ(Field(dlg, kMaxLogData), "5");
+    EXPECT_EQ(Field(dlg, kLogDelay), "0");
+
+    // A click on the tray icon opens nothing: the menu that shows is the launcher's, with
+    // its top-left corner at the cursor (the icon's folder menu would stand above it).
+    POINT icon;
+    ASSERT_TRUE(TrayIconCentre(&icon));
+    Click(icon.x, icon.y, true);
+    SetCursorPos(400, 300);
+    ASSERT_EQ(RunTrailmenu(), 1);
+    ASSERT_TRUE(WaitFor([] { return VisibleMenus().size() == 1; }));
+    RECT menu;
+    GetWindowRect(VisibleMenus().front(), &menu);
+    EXPECT_EQ(menu.left, 400);
+    EXPECT_EQ(menu.top, 300);
+    Press(VK_DOWN);
+    Press(VK_RIGHT);
+    ASSERT_TRUE(WaitFor([] { return VisibleMenus().size() == 2; }));
+    Press(VK_RETURN);  // C:\one, which the stand-in shows: it comes forward
+    EXPECT_TRUE(WaitFor([&] { return GetForegroundWindow() == one.window; }));
+
+    // Esc does nothing. The click after it steps the field, and its release also ends what
+    // the menu left busy; the dialog's own hold stays, so the capture below is dropped.
+    ASSERT_TRUE(BringToFront(dlg));
+    Press(VK_ESCAPE);
+    ClickArrow(dlg, kMaxLogDataArrows, false);
+    EXPECT_TRUE(FieldBecomes(dlg, kMaxLogData, "4"));
+    EXPECT_TRUE(IsWindowVisible(dlg));
+    Activate(one);
+    SetAddressText(one, "C:\\while-settings");
+
+    // Down to the lower bound, held there, and up again.
+    ASSERT_TRUE(BringToFront(dlg));
+    for (const char* value : {"3", "2", "1", "1"}) {
+        ClickArrow(dlg, kMaxLogDataArrows, false);
+        EXPECT_TRUE(FieldBecomes(dlg, kMaxLogData, value));
+    }
+    ClickArrow(dlg, kMaxLogDataArrows, true);
+    EXPECT_TRUE(FieldBecomes(dlg, kMaxLogData, "2")) << "not held at 1";
+    ClickArrow(dlg, kLogDelayArrows, true);
+    EXPECT_TRUE(FieldBecomes(dlg, kLogDelay, "1"));
+
+    // LogSort 5 checks no button of its group; OK keeps it.
+    for (int id = kSortFirst; id <= kSortLast; ++id)
+        EXPECT_FALSE(Checked(dlg, id)) << id;
+    EXPECT_TRUE(Checked(dlg, kPlainWindow));
+    EXPECT_TRUE(Checked(dlg, kLogNetwork));
+    ClickControl(dlg, kWithTree);
+    ClickControl(dlg, kSwapMouseLR);
+    ClickControl(dlg, kLogNetwork);
+    EXPECT_TRUE(WaitFor([&] {
+        return Checked(dlg, kWithTree) && !Checked(dlg, kPlainWindow) &&
+               Checked(dlg, kSwapMouseLR) && !Checked(dlg, kLogNetwork);
+    }));
+
+    // The about box, closed by its OK, leaves the settings dialog open.
+    ClickControl(dlg, kAbout);
+    HWND about = WaitDialog("About...");
+    ASSERT_NE(about, nullptr);
+    EXPECT_EQ(Field(about, kAboutExeVersion), "Trailkeep.exe Version 1.10");
+    ClickControl(about, kAboutOk);
+    ASSERT_TRUE(WaitFor([&] { return !IsWindow(about); }));
+    EXPECT_TRUE(IsWindowVisible(dlg));
+
+    // Enter acts as OK.
+    ASSERT_TRUE(BringToFront(dlg));
+    Press(VK_RETURN);
+    ASSERT_TRUE(WaitFor([&] { return !IsWindow(dlg); }));
+    EXPECT_TRUE(FileHistoryBecomes(ini_, {"C:\\one", "C:\\two"}));
+    const char* const kExpected[][2] = {
+        {"MaxLogData", "2"},      {"LogDelay", "1"},          {"LogTourokuData", "0"},
+        {"LogRemovable", "0"},    {"LogNetwork", "0"},        {"OpenExistFolder", "0"},
+        {"DeletedFolder", "0"},   {"DeletedFolderTime", "3"}, {"SwapMouseLR", "1"},
+        {"LogSort", "5"},         {"OpenMode", "1"},
+    };
+    for (const auto& setting : kExpected)
+        EXPECT_EQ(Setting(setting[0]), setting[1]) << setting[0];
+
+    // Captures are taken again (after the new one-second delay); the one made while the
+    // dialog was up never reached the history.
+    Activate(one);
+    SetAddressText(one, "C:\\after-settings");
+    EXPECT_TRUE(FileHistoryBecomes(ini_, {"C:\\after-settings", "C:\\one"}));
+
+    // The tray icon reacts again, with the buttons swapped now. Closing Trailkeep while
+    // the dialog is up ends it in order and saves.
+    dlg = OpenSettings(true);
+    ASSERT_NE(dlg, nullptr) << "the tray icon does not react after the dialog";
+    EXPECT_EQ(Field(dlg, kMaxLogData), "2");
+    PostMessageA(main_, WM_CLOSE, 0, 0);
+    EXPECT_EQ(tk_.WaitExit(), 0);
+    EXPECT_EQ(Setting("MaxLogData"), "2");
+    EXPECT_TRUE(FileHistoryBecomes(ini_, {"C:\\after-settings", "C:\\one"}));
+}
+
+// The registered-folders dialog edits a copy: Add (through the folder picker) inserts at
+// the selection, a duplicate is refused, Move and Delete keep the selection rules. Its OK
+// changes the list at once; the file gets it at the settings' OK. Cancel in either dialog
+// leaves things as they were.
+TEST_F(Dialogs, RegisteredFoldersAreEditedInTheirDialogAndSavedWithTheSettings)
+{
+    // Folders at the root of C:, where the picker's tree finds them reliably.
+    CreateDirectoryA("C:\\tk-reg-a", nullptr);
+    CreateDirectoryA("C:\\tk-reg-new", nullptr);
+    Explorer shown;
+    ASSERT_TRUE(StartExplorer(&shown, "C:\\tk-reg-new"));
+    const std::string file = "[Setting]\r\nMaxLogData=20\r\n[Path_Touroku]\r\n"
+                             "Touroku_00=C:\\tk-reg-a\r\nTouroku_01=C:\\tk-reg-b\r\n"
+                             "Touroku_02=C:\\tk-reg-c\r\n";
+    Launch(file);
+    HWND dlg = OpenSettings(false);
+    ASSERT_NE(dlg, nullptr) << "no settings dialog";
+    ClickArrow(dlg, kMaxLogDataArrows, true);
+    EXPECT_TRUE(FieldBecomes(dlg, kMaxLogData, "21"));
+
+    ClickControl(dlg, kTouroku);
+    HWND touroku = WaitDialog("フォルダ登録");
+    ASSERT_NE(touroku, nullptr);
+    HWND list = GetDlgItem(touroku, kList);
+    EXPECT_TRUE(ListBecomes(list, {"C:\\tk-reg-a", "C:\\tk-reg-b", "C:\\tk-reg-c"}, -1));
+
+    // Add with item 1 selected: the new folder becomes item 1, selected.
+    ClickItem(list, 1);
+    ASSERT_TRUE(ListBecomes(list, {"C:\\tk-reg-a", "C:\\tk-reg-b", "C:\\tk-reg-c"}, 1));
+    AddThroughPicker(touroku, "C:\\tk-reg-new");
+    const List added = {"C:\\tk-reg-a", "C:\\tk-reg-new", "C:\\tk-reg-b", "C:\\tk-reg-c"};
+    EXPECT_TRUE(ListBecomes(list, added, 1));
+
+    // The same bytes again: refused with the message box, the selection kept.
+    AddThroughPicker(touroku, "C:\\tk-reg-a");
+    HWND box = nullptr;
+    ASSERT_TRUE(WaitFor([&] {
+        return (box = FindDialog(tk_.info.dwProcessId, "既に登録されています")) != nullptr;
+    })) << "no refusal";
+    EXPECT_EQ(WindowText(box), "登録済");
+    Press(VK_RETURN);
+    ASSERT_TRUE(WaitFor([&] { return !IsWindow(box); }));
+    EXPECT_TRUE(ListBecomes(list, added, 1));
+
+    // Up to the top, where it stays; a click on empty space clears the selection, and
+    // Delete without a selection does nothing.
+    ClickControl(touroku, kMoveUp);
+    const List moved = {"C:\\tk-reg-new", "C:\\tk-reg-a", "C:\\tk-reg-b", "C:\\tk-reg-c"};
+    EXPECT_TRUE(ListBecomes(list, moved, 0));
+    ClickControl(touroku, kMoveUp);
+    RECT space;
+    GetWindowRect(list, &space);
+    Click(space.left + 20, space.bottom - 20);
+    EXPECT_TRUE(ListBecomes(list, moved, -1));
+    ClickControl(touroku, kDelete);
+
+    // Delete item 2: the one after it takes its place, selected; Move down on the last
+    // item keeps it there.
+    ClickItem(list, 2);
+    EXPECT_TRUE(ListBecomes(list, moved, 2));
+    ClickControl(touroku, kDelete);
+    const List kept = {"C:\\tk-reg-new", "C:\\tk-reg-a", "C:\\tk-reg-c"};
+    EXPECT_TRUE(ListBecomes(list, kept, 2));
+    ClickControl(touroku, kMoveDown);
+    ClickControl(touroku, kTourokuOk);
+    ASSERT_TRUE(WaitFor([&] { return !IsWindow(touroku); }));
+    EXPECT_EQ(ReadFileBytes(ini_), file) << "the registered folders reach the file only later";
+
+    // The folder menu shows the new list at once: its first registered folder is the new
+    // one, whose window comes forward.
+    SetCursorPos(400, 300);
+    ASSERT_EQ(RunTrailmenu(), 1);
+    ASSERT_TRUE(WaitFor([] { return VisibleMenus().size() == 1; }));
+    Press(VK_DOWN);
+    Press(VK_DOWN);
+    Press(VK_RIGHT);  // 登録フォルダ
+    ASSERT_TRUE(WaitFor([] { return VisibleMenus().size() == 2; }));
+    Press(VK_RETURN);
+    EXPECT_TRUE(WaitFor([&] { return GetForegroundWindow() == shown.window; }));
+
+    // Changes cancelled in the registered-folders dialog are gone; the settings dialog's
+    // Cancel saves nothing and keeps the old values.
+    ASSERT_TRUE(BringToFront(dlg));
+    ClickControl(dlg, kTouroku);
+    touroku = WaitDialog("フォルダ登録");
+    ASSERT_NE(touroku, nullptr);
+    list = GetDlgItem(touroku, kList);
+    EXPECT_TRUE(ListBecomes(list, kept, -1));
+    ClickItem(list, 0);
+    ClickControl(touroku, kDelete);
+    EXPECT_TRUE(ListBecomes(list, {"C:\\tk-reg-a", "C:\\tk-reg-c"}, 0));
+    ClickControl(touroku, kTourokuCancel);
+    ASSERT_TRUE(WaitFor([&] { return !IsWindow(touroku); }));
+    ClickControl(dlg, kCancel);
+    ASSERT_TRUE(WaitFor([&] { return !IsWindow(dlg); }));
+
+    // Reopened (so the command has ended): old settings, the committed list.
+    dlg = OpenSettings(false);
+    ASSERT_NE(dlg, nullptr);
+    EXPECT_EQ(ReadFileBytes(ini_), file) << "Cancel wrote the file";
+    EXPECT_EQ(Field(dlg, kMaxLogData), "20");
+    ClickControl(dlg, kTouroku);
+    touroku = WaitDialog("フォルダ登録");
+    ASSERT_NE(touroku, nullptr);
+    EXPECT_TRUE(ListBecomes(GetDlgItem(touroku, kList), kept, -1));
+    ClickControl(touroku, kTourokuCancel);
+    ASSERT_TRUE(WaitFor([&] { return !IsWindow(touroku); }));
+    ClickControl(dlg, kOk);
+    ASSERT_TRUE(WaitFor([&] { return !IsWindow(dlg); }));
+    const std::string expected = "Touroku_00 Touroku_01 Touroku_02 = "
+                                 "C:\\tk-reg-new C:\\tk-reg-a C:\\tk-reg-c";
+    EXPECT_TRUE(WaitFor([&] { return RegisteredInFile() == expected; })) << RegisteredInFile();
+    EXPECT_EQ(Setting("MaxLogData"), "20");
+}
+
+}  // namespace
