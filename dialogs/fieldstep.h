@@ -10,7 +10,8 @@ enum { kNoUpperBound = INT_MAX };
 // The value a number field shows after one step of its up-down control. The controls keep
 // their default range, whose lower end (100) lies above its upper end (0), so the up arrow
 // reports a negative delta. Up adds one and is held at `highest`, down subtracts one and is
-// held at `lowest`: the bound of the step's direction applies to the result, so a value
-// beyond the range (a hand-edited file) comes back into it with one step towards it. Delta
-// 0 changes nothing.
+// held at `lowest`: the bound of the step's direction applies to the result. A hand-edited
+// 500 for the history length gives 50 going up and 499 going down; no step takes a value
+// further out of its range, and none passes the ends of the integer range. Delta 0 changes
+// nothing.
 int StepFieldValue(int value, int delta, int lowest, int highest);
