@@ -121,11 +121,8 @@ void OnSettingsCommand(void)
     if (PurgeTimerWanted())
         KillTimer(gMainWnd, TIMER_PURGE);
     SetTrayCallback(0);
+    // A close that arrives while the dialog is up waits for this handler to return.
     const INT_PTR result = ShowSettingsDialog(gMainWnd);
-    // Another program may have closed Trailkeep while the dialog was up: the shut-down
-    // has saved everything and the history lock is gone.
-    if (gStartStage != kStartComplete)
-        return;
     if (result == kSettingsOk) {
         EnterCriticalSection(&gHistoryLock);
         RunHistoryMaintenance();

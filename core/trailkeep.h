@@ -16,7 +16,8 @@ enum {
 // that one ending (a menu loop inside the folder picker, say) cannot clear another's.
 enum {
     kBusyMenu = 1,      // a menu loop of the main window, and a drag out of the folder menu
-    kBusyPicker = 2,    // the folder picker of the open-a-folder command
+    kBusyPicker = 2,    // a folder picker: the open-a-folder command's, the Add of the
+                        // registered-folders dialog
     kBusySettings = 4,  // the settings dialog
 };
 

@@ -8,6 +8,7 @@
 #include "workingcopy.h"
 
 #include "../core/settings.h"
+#include "../core/trailkeep.h"
 
 enum {
     kIdList = 202,
@@ -120,7 +121,12 @@ static void OnAdd(HWND dlg)
     if (p < 0)
         p = gTouroku.count;
     char picked[kPathSize];
-    if (PickFolder(dlg, picked, "", "フォルダを選択して下さい")) {
+    // As for the open-a-folder command's picker: no folder menu opens over it, whose
+    // "フォルダを開く" would start a second picker over this one.
+    SetBusy(kBusyPicker, 1);
+    const int chosen = PickFolder(dlg, picked, "", "フォルダを選択して下さい");
+    SetBusy(kBusyPicker, 0);
+    if (chosen) {
         if (FindEntry(&gTouroku, picked) >= 0) {
             MessageBoxA(dlg, "既に登録されています", "登録済", MB_OK);
         } else if (InsertEntry(&gTouroku, p, picked) >= 0) {

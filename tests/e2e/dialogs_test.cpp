@@ -26,24 +26,46 @@ const char kFieldLabel[] = "フォルダ履歴保持数";  // a label only the s
 
 class Dialogs : public TrailkeepTest {
 protected:
-    // A visible dialog of Trailkeep with this caption, once it is active.
-    HWND WaitDialog(const char* caption)
+    // Clicks until the click's effect shows. A click that comes soon after another
+    // program's window was activated is now and then lost on the test bed (Wine under X):
+    // as a user would, the test clicks again when nothing has happened.
+    static bool ClickFor(const std::function<void()>& click, const std::function<bool()>& effect)
     {
-        HWND found = nullptr;
-        WaitFor([&] {
-            for (HWND w = GetTopWindow(nullptr); w != nullptr && found == nullptr;
-                 w = GetWindow(w, GW_HWNDNEXT)) {
-                char cls[16];
-                DWORD pid = 0;
-                GetWindowThreadProcessId(w, &pid);
-                if (pid == tk_.info.dwProcessId && IsWindowVisible(w) &&
-                    GetClassNameA(w, cls, sizeof cls) && lstrcmpA(cls, "#32770") == 0 &&
-                    WindowText(w) == caption)
-                    found = w;
-            }
-            return found != nullptr;
-        });
-        return found != nullptr && BringToFront(found) ? found : nullptr;
+        for (int attempt = 0; attempt < 3; ++attempt) {
+            click();
+            if (WaitFor(effect, 3000))
+                return true;
+        }
+        return WaitFor(effect);
+    }
+    static bool Press(HWND dlg, int id, const std::function<bool()>& effect)
+    {
+        return ClickFor([&] { ClickControl(dlg, id); }, effect);
+    }
+    static bool Closes(HWND dlg, int id)
+    {
+        return Press(dlg, id, [&] { return !IsWindow(dlg); });
+    }
+    // A visible dialog of Trailkeep with this caption (null when there is none).
+    HWND DialogTitled(const char* caption)
+    {
+        for (HWND w = GetTopWindow(nullptr); w != nullptr; w = GetWindow(w, GW_HWNDNEXT)) {
+            char cls[16];
+            DWORD pid = 0;
+            GetWindowThreadProcessId(w, &pid);
+            if (pid == tk_.info.dwProcessId && IsWindowVisible(w) &&
+                GetClassNameA(w, cls, sizeof cls) && lstrcmpA(cls, "#32770") == 0 &&
+                WindowText(w) == caption)
+                return w;
+        }
+        return nullptr;
+    }
+    // The dialog that button `id` of `dlg` opens, once it is active.
+    HWND OpenFrom(HWND dlg, int id, const char* caption)
+    {
+        HWND opened = nullptr;
+        Press(dlg, id, [&] { return (opened = DialogTitled(caption)) != nullptr; });
+        return opened != nullptr && BringToFront(opened) ? opened : nullptr;
     }
     // The tray menu's "設定(&S)": the button that opens the tray menu depends on SwapMouseLR.
     HWND OpenSettings(bool rightButton)
@@ -51,14 +73,21 @@ protected:
         POINT icon;
         if (!TrayIconCentre(&icon))
             return nullptr;
-        Click(icon.x, icon.y, rightButton);
-        if (!WaitFor([] { return VisibleMenus().size() == 1; }))
+        if (!ClickFor([&] { Click(icon.x, icon.y, rightButton); },
+                      [] { return VisibleMenus().size() == 1; }))
             return nullptr;
-        Press('S');
+        tk::Press('S');
         HWND dlg = nullptr;
         WaitFor([&] { return (dlg = FindDialog(tk_.info.dwProcessId, kFieldLabel)) != nullptr; });
-        // Input goes to it once it is active.
         return dlg != nullptr && BringToFront(dlg) ? dlg : nullptr;
+    }
+    // Returns once Trailkeep's main thread takes messages again: the command that ran the
+    // settings dialog has ended, its saves included. Until then the file is not read: a
+    // save replaces it by a rename, which fails under Wine while any handle is open on it.
+    void WaitCommandEnded()
+    {
+        DWORD_PTR result = 0;
+        EXPECT_TRUE(SendMessageTimeoutA(main_, WM_NULL, 0, 0, SMTO_NORMAL, kDeadlineMs, &result));
     }
     // The folder-browse dialog that opens over `under`.
     HWND WaitPicker(HWND under)
@@ -71,24 +100,23 @@ protected:
         });
         return picker;
     }
-    // Adds `path` with the registered-folders dialog's Add button and the picker.
-    void AddThroughPicker(HWND touroku, const char* path)
+    // Adds `path` with the registered-folders dialog's Add button and the picker; with
+    // `request`, Trailmenu asks for the folder menu while the picker is up.
+    void AddThroughPicker(HWND touroku, const char* path, bool request = false)
     {
-        ClickControl(touroku, kAdd);
-        HWND picker = WaitPicker(touroku);
-        ASSERT_NE(picker, nullptr) << "no folder picker";
+        HWND picker = nullptr;
+        ASSERT_TRUE(Press(touroku, kAdd, [&] { return (picker = WaitPicker(touroku)) != nullptr; }))
+            << "no folder picker";
+        if (request) {
+            ASSERT_EQ(RunTrailmenu(), 1);
+        }
         ASSERT_TRUE(SelectInPicker(picker, path)) << path;
+        // Once, whatever the wait: the picker takes seconds to close under Wine, and a
+        // second click would land on the list under it.
         ClickControl(picker, IDOK);
         ASSERT_TRUE(WaitFor([&] { return !IsWindow(picker); }));
     }
     static std::string Field(HWND dlg, int id) { return WindowText(GetDlgItem(dlg, id)); }
-    static ::testing::AssertionResult FieldBecomes(HWND dlg, int id, const char* value)
-    {
-        if (WaitFor([&] { return Field(dlg, id) == value; }))
-            return ::testing::AssertionSuccess();
-        return ::testing::AssertionFailure() << "field " << id << " shows " << Field(dlg, id)
-                                             << ", not " << value;
-    }
     static bool Checked(HWND dlg, int id)
     {
         return SendMessageA(GetDlgItem(dlg, id), BM_GETCHECK, 0, 0) == BST_CHECKED;
@@ -100,6 +128,16 @@ protected:
         GetWindowRect(GetDlgItem(dlg, id), &r);
         const int quarter = (r.bottom - r.top) / 4;
         Click((r.left + r.right) / 2, up ? r.top + quarter : r.bottom - 1 - quarter);
+    }
+    // One step with an arrow of the up-down `arrows`; the field before it shows `value`.
+    static ::testing::AssertionResult Step(HWND dlg, int arrows, bool up, const char* value)
+    {
+        const int field = arrows - 1;
+        if (ClickFor([&] { ClickArrow(dlg, arrows, up); },
+                     [&] { return Field(dlg, field) == value; }))
+            return ::testing::AssertionSuccess();
+        return ::testing::AssertionFailure() << "field " << field << " shows "
+                                             << Field(dlg, field) << ", not " << value;
     }
     static List Entries(HWND list)
     {
@@ -114,24 +152,41 @@ protected:
         return static_cast<int>(
             SendMessageA(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
     }
+    static std::function<bool()> Shows(HWND list, const List& expected, int selected)
+    {
+        return [=] { return Entries(list) == expected && Selection(list) == selected; };
+    }
     static ::testing::AssertionResult ListBecomes(HWND list, const List& expected, int selected)
     {
-        if (WaitFor([&] { return Entries(list) == expected && Selection(list) == selected; }))
+        if (WaitFor(Shows(list, expected, selected)))
             return ::testing::AssertionSuccess();
+        return Described(list);
+    }
+    // A button of the registered-folders dialog, and the list it leaves.
+    static ::testing::AssertionResult Edit(HWND touroku, int id, const List& expected,
+                                           int selected)
+    {
+        HWND list = GetDlgItem(touroku, kList);
+        if (Press(touroku, id, Shows(list, expected, selected)))
+            return ::testing::AssertionSuccess();
+        return Described(list);
+    }
+    static ::testing::AssertionResult Described(HWND list)
+    {
         ::testing::AssertionResult failure = ::testing::AssertionFailure();
         failure << "the list shows";
         for (const std::string& e : Entries(list))
             failure << " " << e;
         return failure << " with item " << Selection(list) << " selected";
     }
-    static void ClickItem(HWND list, int item)
+    // Clicks an item. The list tracks a pressed button for a drag: the next input waits
+    // for the click to have selected, or its movement would start one.
+    static bool ClickItem(HWND list, int item)
     {
         POINT centre{};
-        ASSERT_TRUE(ListItemCentre(list, item, &centre)) << item;
-        Click(centre.x, centre.y);
-        // The list tracks a pressed button for a drag: the next input waits for the click
-        // to have selected, or its movement would start one.
-        ASSERT_TRUE(WaitFor([&] { return Selection(list) == item; })) << "item " << item;
+        return ListItemCentre(list, item, &centre) &&
+               ClickFor([&] { Click(centre.x, centre.y); },
+                        [&] { return Selection(list) == item; });
     }
     std::string Setting(const char* key)
     {
@@ -180,60 +235,52 @@ TEST_F(Dialogs, SettingsOkAppliesTheFiltersAndTheCapAndSavesEverySetting)
     GetWindowRect(VisibleMenus().front(), &menu);
     EXPECT_EQ(menu.left, 400);
     EXPECT_EQ(menu.top, 300);
-    Press(VK_DOWN);
-    Press(VK_RIGHT);
+    tk::Press(VK_DOWN);
+    tk::Press(VK_RIGHT);
     ASSERT_TRUE(WaitFor([] { return VisibleMenus().size() == 2; }));
-    Press(VK_RETURN);  // C:\one, which the stand-in shows: it comes forward
+    tk::Press(VK_RETURN);  // C:\one, which the stand-in shows: it comes forward
     EXPECT_TRUE(WaitFor([&] { return GetForegroundWindow() == one.window; }));
 
-    // Esc does nothing. The click after it steps the field, and its release also ends what
-    // the menu left busy; the dialog's own hold stays, so the capture below is dropped.
+    // Esc does nothing: the step after it is made in the open dialog. The menu has let go
+    // of Trailkeep; the dialog's own hold stays, so the capture below is dropped.
     ASSERT_TRUE(BringToFront(dlg));
-    Press(VK_ESCAPE);
-    ClickArrow(dlg, kMaxLogDataArrows, false);
-    EXPECT_TRUE(FieldBecomes(dlg, kMaxLogData, "4"));
+    tk::Press(VK_ESCAPE);
+    EXPECT_TRUE(Step(dlg, kMaxLogDataArrows, false, "4"));
     EXPECT_TRUE(IsWindowVisible(dlg));
     Activate(one);
     SetAddressText(one, "C:\\while-settings");
 
     // Down to the lower bound, held there, and up again.
     ASSERT_TRUE(BringToFront(dlg));
-    for (const char* value : {"3", "2", "1", "1"}) {
-        ClickArrow(dlg, kMaxLogDataArrows, false);
-        EXPECT_TRUE(FieldBecomes(dlg, kMaxLogData, value));
-    }
-    ClickArrow(dlg, kMaxLogDataArrows, true);
-    EXPECT_TRUE(FieldBecomes(dlg, kMaxLogData, "2")) << "not held at 1";
-    ClickArrow(dlg, kLogDelayArrows, true);
-    EXPECT_TRUE(FieldBecomes(dlg, kLogDelay, "1"));
+    for (const char* value : {"3", "2", "1"})
+        EXPECT_TRUE(Step(dlg, kMaxLogDataArrows, false, value));
+    ClickArrow(dlg, kMaxLogDataArrows, false);
+    EXPECT_TRUE(Step(dlg, kMaxLogDataArrows, true, "2")) << "not held at 1";
+    EXPECT_TRUE(Step(dlg, kLogDelayArrows, true, "1"));
 
     // LogSort 5 checks no button of its group; OK keeps it.
     for (int id = kSortFirst; id <= kSortLast; ++id)
         EXPECT_FALSE(Checked(dlg, id)) << id;
     EXPECT_TRUE(Checked(dlg, kPlainWindow));
     EXPECT_TRUE(Checked(dlg, kLogNetwork));
-    ClickControl(dlg, kWithTree);
-    ClickControl(dlg, kSwapMouseLR);
-    ClickControl(dlg, kLogNetwork);
-    EXPECT_TRUE(WaitFor([&] {
-        return Checked(dlg, kWithTree) && !Checked(dlg, kPlainWindow) &&
-               Checked(dlg, kSwapMouseLR) && !Checked(dlg, kLogNetwork);
-    }));
+    EXPECT_TRUE(Press(dlg, kWithTree, [&] { return !Checked(dlg, kPlainWindow); }));
+    EXPECT_TRUE(Press(dlg, kSwapMouseLR, [&] { return Checked(dlg, kSwapMouseLR); }));
+    EXPECT_TRUE(Press(dlg, kLogNetwork, [&] { return !Checked(dlg, kLogNetwork); }));
+    EXPECT_TRUE(Checked(dlg, kWithTree));
 
     // The about box, closed by its OK, leaves the settings dialog open.
-    ClickControl(dlg, kAbout);
-    HWND about = WaitDialog("About...");
+    HWND about = OpenFrom(dlg, kAbout, "About...");
     ASSERT_NE(about, nullptr);
     EXPECT_EQ(Field(about, kAboutExeVersion), "Trailkeep.exe Version 1.10");
-    ClickControl(about, kAboutOk);
-    ASSERT_TRUE(WaitFor([&] { return !IsWindow(about); }));
+    ASSERT_TRUE(Closes(about, kAboutOk));
     EXPECT_TRUE(IsWindowVisible(dlg));
 
     // Enter acts as OK.
     ASSERT_TRUE(BringToFront(dlg));
-    Press(VK_RETURN);
+    tk::Press(VK_RETURN);
     ASSERT_TRUE(WaitFor([&] { return !IsWindow(dlg); }));
-    EXPECT_TRUE(FileHistoryBecomes(ini_, {"C:\\one", "C:\\two"}));
+    WaitCommandEnded();
+    EXPECT_EQ(HistoryInFile(ini_), HistoryLines({"C:\\one", "C:\\two"}));
     const char* const kExpected[][2] = {
         {"MaxLogData", "2"},      {"LogDelay", "1"},          {"LogTourokuData", "0"},
         {"LogRemovable", "0"},    {"LogNetwork", "0"},        {"OpenExistFolder", "0"},
@@ -249,15 +296,19 @@ TEST_F(Dialogs, SettingsOkAppliesTheFiltersAndTheCapAndSavesEverySetting)
     SetAddressText(one, "C:\\after-settings");
     EXPECT_TRUE(FileHistoryBecomes(ini_, {"C:\\after-settings", "C:\\one"}));
 
-    // The tray icon reacts again, with the buttons swapped now. Closing Trailkeep while
-    // the dialog is up ends it in order and saves.
+    // The tray icon reacts again, with the buttons swapped now. A close that arrives
+    // while the dialog is up waits for it: the dialog goes on working, and Trailkeep ends
+    // in order once the dialog has been cancelled.
     dlg = OpenSettings(true);
     ASSERT_NE(dlg, nullptr) << "the tray icon does not react after the dialog";
     EXPECT_EQ(Field(dlg, kMaxLogData), "2");
     PostMessageA(main_, WM_CLOSE, 0, 0);
+    EXPECT_TRUE(Step(dlg, kMaxLogDataArrows, true, "3"));
+    EXPECT_TRUE(tk_.Running());
+    EXPECT_TRUE(Closes(dlg, kCancel));
     EXPECT_EQ(tk_.WaitExit(), 0);
     EXPECT_EQ(Setting("MaxLogData"), "2");
-    EXPECT_TRUE(FileHistoryBecomes(ini_, {"C:\\after-settings", "C:\\one"}));
+    EXPECT_EQ(HistoryInFile(ini_), HistoryLines({"C:\\after-settings", "C:\\one"}));
 }
 
 // The registered-folders dialog edits a copy: Add (through the folder picker) inserts at
@@ -277,55 +328,52 @@ TEST_F(Dialogs, RegisteredFoldersAreEditedInTheirDialogAndSavedWithTheSettings)
     Launch(file);
     HWND dlg = OpenSettings(false);
     ASSERT_NE(dlg, nullptr) << "no settings dialog";
-    ClickArrow(dlg, kMaxLogDataArrows, true);
-    EXPECT_TRUE(FieldBecomes(dlg, kMaxLogData, "21"));
+    EXPECT_TRUE(Step(dlg, kMaxLogDataArrows, true, "21"));
 
-    ClickControl(dlg, kTouroku);
-    HWND touroku = WaitDialog("フォルダ登録");
+    HWND touroku = OpenFrom(dlg, kTouroku, "フォルダ登録");
     ASSERT_NE(touroku, nullptr);
     HWND list = GetDlgItem(touroku, kList);
     EXPECT_TRUE(ListBecomes(list, {"C:\\tk-reg-a", "C:\\tk-reg-b", "C:\\tk-reg-c"}, -1));
 
     // Add with item 1 selected: the new folder becomes item 1, selected.
-    ClickItem(list, 1);
-    ASSERT_TRUE(ListBecomes(list, {"C:\\tk-reg-a", "C:\\tk-reg-b", "C:\\tk-reg-c"}, 1));
+    ASSERT_TRUE(ClickItem(list, 1));
     AddThroughPicker(touroku, "C:\\tk-reg-new");
     const List added = {"C:\\tk-reg-a", "C:\\tk-reg-new", "C:\\tk-reg-b", "C:\\tk-reg-c"};
     EXPECT_TRUE(ListBecomes(list, added, 1));
 
-    // The same bytes again: refused with the message box, the selection kept.
-    AddThroughPicker(touroku, "C:\\tk-reg-a");
+    // The same bytes again: refused with the message box, the selection kept. A launcher
+    // request while the picker is up opens no menu over it (the picker took the click).
+    AddThroughPicker(touroku, "C:\\tk-reg-a", true);
     HWND box = nullptr;
     ASSERT_TRUE(WaitFor([&] {
         return (box = FindDialog(tk_.info.dwProcessId, "既に登録されています")) != nullptr;
     })) << "no refusal";
     EXPECT_EQ(WindowText(box), "登録済");
-    Press(VK_RETURN);
+    EXPECT_TRUE(VisibleMenus().empty());
+    ASSERT_TRUE(BringToFront(box));
+    tk::Press(VK_RETURN);
     ASSERT_TRUE(WaitFor([&] { return !IsWindow(box); }));
     EXPECT_TRUE(ListBecomes(list, added, 1));
 
     // Up to the top, where it stays; a click on empty space clears the selection, and
     // Delete without a selection does nothing.
-    ClickControl(touroku, kMoveUp);
     const List moved = {"C:\\tk-reg-new", "C:\\tk-reg-a", "C:\\tk-reg-b", "C:\\tk-reg-c"};
-    EXPECT_TRUE(ListBecomes(list, moved, 0));
+    EXPECT_TRUE(Edit(touroku, kMoveUp, moved, 0));
     ClickControl(touroku, kMoveUp);
     RECT space;
     GetWindowRect(list, &space);
-    Click(space.left + 20, space.bottom - 20);
-    EXPECT_TRUE(ListBecomes(list, moved, -1));
+    EXPECT_TRUE(ClickFor([&] { Click(space.left + 20, space.bottom - 20); },
+                         Shows(list, moved, -1)));
     ClickControl(touroku, kDelete);
 
     // Delete item 2: the one after it takes its place, selected; Move down on the last
     // item keeps it there.
-    ClickItem(list, 2);
+    ASSERT_TRUE(ClickItem(list, 2));
     EXPECT_TRUE(ListBecomes(list, moved, 2));
-    ClickControl(touroku, kDelete);
     const List kept = {"C:\\tk-reg-new", "C:\\tk-reg-a", "C:\\tk-reg-c"};
-    EXPECT_TRUE(ListBecomes(list, kept, 2));
+    EXPECT_TRUE(Edit(touroku, kDelete, kept, 2));
     ClickControl(touroku, kMoveDown);
-    ClickControl(touroku, kTourokuOk);
-    ASSERT_TRUE(WaitFor([&] { return !IsWindow(touroku); }));
+    ASSERT_TRUE(Closes(touroku, kTourokuOk));
     EXPECT_EQ(ReadFileBytes(ini_), file) << "the registered folders reach the file only later";
 
     // The folder menu shows the new list at once: its first registered folder is the new
@@ -333,45 +381,38 @@ TEST_F(Dialogs, RegisteredFoldersAreEditedInTheirDialogAndSavedWithTheSettings)
     SetCursorPos(400, 300);
     ASSERT_EQ(RunTrailmenu(), 1);
     ASSERT_TRUE(WaitFor([] { return VisibleMenus().size() == 1; }));
-    Press(VK_DOWN);
-    Press(VK_DOWN);
-    Press(VK_RIGHT);  // 登録フォルダ
+    tk::Press(VK_DOWN);
+    tk::Press(VK_DOWN);
+    tk::Press(VK_RIGHT);  // 登録フォルダ
     ASSERT_TRUE(WaitFor([] { return VisibleMenus().size() == 2; }));
-    Press(VK_RETURN);
+    tk::Press(VK_RETURN);
     EXPECT_TRUE(WaitFor([&] { return GetForegroundWindow() == shown.window; }));
 
     // Changes cancelled in the registered-folders dialog are gone; the settings dialog's
     // Cancel saves nothing and keeps the old values.
     ASSERT_TRUE(BringToFront(dlg));
-    ClickControl(dlg, kTouroku);
-    touroku = WaitDialog("フォルダ登録");
+    touroku = OpenFrom(dlg, kTouroku, "フォルダ登録");
     ASSERT_NE(touroku, nullptr);
     list = GetDlgItem(touroku, kList);
     EXPECT_TRUE(ListBecomes(list, kept, -1));
-    ClickItem(list, 0);
-    ClickControl(touroku, kDelete);
-    EXPECT_TRUE(ListBecomes(list, {"C:\\tk-reg-a", "C:\\tk-reg-c"}, 0));
-    ClickControl(touroku, kTourokuCancel);
-    ASSERT_TRUE(WaitFor([&] { return !IsWindow(touroku); }));
-    ClickControl(dlg, kCancel);
-    ASSERT_TRUE(WaitFor([&] { return !IsWindow(dlg); }));
+    ASSERT_TRUE(ClickItem(list, 0));
+    EXPECT_TRUE(Edit(touroku, kDelete, {"C:\\tk-reg-a", "C:\\tk-reg-c"}, 0));
+    ASSERT_TRUE(Closes(touroku, kTourokuCancel));
+    ASSERT_TRUE(Closes(dlg, kCancel));
 
     // Reopened (so the command has ended): old settings, the committed list.
     dlg = OpenSettings(false);
     ASSERT_NE(dlg, nullptr);
     EXPECT_EQ(ReadFileBytes(ini_), file) << "Cancel wrote the file";
     EXPECT_EQ(Field(dlg, kMaxLogData), "20");
-    ClickControl(dlg, kTouroku);
-    touroku = WaitDialog("フォルダ登録");
+    touroku = OpenFrom(dlg, kTouroku, "フォルダ登録");
     ASSERT_NE(touroku, nullptr);
     EXPECT_TRUE(ListBecomes(GetDlgItem(touroku, kList), kept, -1));
-    ClickControl(touroku, kTourokuCancel);
-    ASSERT_TRUE(WaitFor([&] { return !IsWindow(touroku); }));
-    ClickControl(dlg, kOk);
-    ASSERT_TRUE(WaitFor([&] { return !IsWindow(dlg); }));
-    const std::string expected = "Touroku_00 Touroku_01 Touroku_02 = "
-                                 "C:\\tk-reg-new C:\\tk-reg-a C:\\tk-reg-c";
-    EXPECT_TRUE(WaitFor([&] { return RegisteredInFile() == expected; })) << RegisteredInFile();
+    ASSERT_TRUE(Closes(touroku, kTourokuCancel));
+    ASSERT_TRUE(Closes(dlg, kOk));
+    WaitCommandEnded();
+    EXPECT_EQ(RegisteredInFile(),
+              "Touroku_00 Touroku_01 Touroku_02 = C:\\tk-reg-new C:\\tk-reg-a C:\\tk-reg-c");
     EXPECT_EQ(Setting("MaxLogData"), "20");
 }
 
