@@ -230,14 +230,15 @@ TEST_F(Dialogs, SettingsOkAppliesTheFiltersAndTheCapAndSavesEverySetting)
     Click(icon.x, icon.y, true);
     SetCursorPos(400, 300);
     ASSERT_EQ(RunTrailmenu(), 1);
-    ASSERT_TRUE(WaitFor([] { return VisibleMenus().size() == 1; }));
+    HWND launched = WaitForMenus(1);
+    ASSERT_NE(launched, nullptr);
     RECT menu;
-    GetWindowRect(VisibleMenus().front(), &menu);
+    GetWindowRect(launched, &menu);
     EXPECT_EQ(menu.left, 400);
     EXPECT_EQ(menu.top, 300);
     tk::Press(VK_DOWN);
     tk::Press(VK_RIGHT);
-    ASSERT_TRUE(WaitFor([] { return VisibleMenus().size() == 2; }));
+    ASSERT_NE(WaitForMenus(2), nullptr);
     tk::Press(VK_RETURN);  // C:\one, which the stand-in shows: it comes forward
     EXPECT_TRUE(WaitFor([&] { return GetForegroundWindow() == one.window; }));
 
@@ -380,11 +381,11 @@ TEST_F(Dialogs, RegisteredFoldersAreEditedInTheirDialogAndSavedWithTheSettings)
     // one, whose window comes forward.
     SetCursorPos(400, 300);
     ASSERT_EQ(RunTrailmenu(), 1);
-    ASSERT_TRUE(WaitFor([] { return VisibleMenus().size() == 1; }));
+    ASSERT_NE(WaitForMenus(1), nullptr);
     tk::Press(VK_DOWN);
     tk::Press(VK_DOWN);
     tk::Press(VK_RIGHT);  // 登録フォルダ
-    ASSERT_TRUE(WaitFor([] { return VisibleMenus().size() == 2; }));
+    ASSERT_NE(WaitForMenus(2), nullptr);
     tk::Press(VK_RETURN);
     EXPECT_TRUE(WaitFor([&] { return GetForegroundWindow() == shown.window; }));
 
