@@ -143,9 +143,9 @@ static void OnAdd(HWND dlg)
 static void OnDelete(void)
 {
     const int p = SelectedItem();
-    PathSlot removed;
     if (p < 0 || p >= gTouroku.count)
         return;
+    PathSlot removed;
     CopyPath(removed, gTouroku.slots[p]);
     SendMessageA(gTourokuList, LVM_DELETEITEM, static_cast<WPARAM>(p), 0);
     RemoveEntry(&gTouroku, p);
