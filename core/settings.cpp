@@ -99,9 +99,9 @@ static char gNewText[kMaxSettingsFile + kSaveRoom];
 static char gHistoryKeys[kHistorySlots][16];
 static char gRegisteredKeys[kRegisteredSlots][16];
 
-// Reads the whole file into gFileText. Returns its length, 0 when there is no file, -1
-// when it cannot be read or is too large to rewrite here.
-static int ReadSettingsFile(const char* path)
+// Reads the whole of `path` into `text` (at most `cap` bytes). Returns its length, 0 when
+// there is no file, -1 when it cannot be read or is larger than `cap`.
+static int ReadWholeFile(const char* path, char* text, DWORD cap)
 {
     HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -110,8 +110,8 @@ static int ReadSettingsFile(const char* path)
     DWORD size = GetFileSize(file, nullptr);
     DWORD got = 0;
     int length = -1;
-    if (size != INVALID_FILE_SIZE && size <= kMaxSettingsFile &&
-        ReadFile(file, gFileText, size, &got, nullptr) && got == size)
+    if (size != INVALID_FILE_SIZE && size <= cap && ReadFile(file, text, size, &got, nullptr) &&
+        got == size)
         length = static_cast<int>(size);
     CloseHandle(file);
     return length;
@@ -127,17 +127,22 @@ static int IsEncodedText(const char* text, int length)
     return length >= 3 && b[0] == 0xEF && b[1] == 0xBB && b[2] == 0xBF;
 }
 
-// Writes the new text to `temp`, on the disk before anything else happens.
-static int WriteTempFile(const char* temp, const char* text, int length)
+// Writes `text` as the whole of `file`, on the disk before anything else happens. A new
+// copy is made for this save alone (`shared` 0); the settings file itself is written in
+// place sharing it with whoever holds it open.
+static int WriteWholeFile(const char* file, const char* text, int length, int shared)
 {
-    HANDLE file = CreateFileA(temp, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
+    HANDLE handle = CreateFileA(file, GENERIC_WRITE,
+                                shared ? FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE : 0,
+                                nullptr, shared ? OPEN_ALWAYS : CREATE_ALWAYS,
+                                FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE)
         return 0;
     DWORD written = 0;
-    const int ok = WriteFile(file, text, static_cast<DWORD>(length), &written, nullptr) &&
-                   written == static_cast<DWORD>(length) && FlushFileBuffers(file);
-    CloseHandle(file);
+    const int ok = WriteFile(handle, text, static_cast<DWORD>(length), &written, nullptr) &&
+                   written == static_cast<DWORD>(length) && SetEndOfFile(handle) &&
+                   FlushFileBuffers(handle);
+    CloseHandle(handle);
     return ok;
 }
 
@@ -162,19 +167,26 @@ static void SaveEdits(const char* path, const IniEdit* edits, int count)
     char temp[MAX_PATH];
     wsprintfA(temp, "%s.new", path);
     DeleteFileA(temp);  // what a save cut short may have left
-    const int length = ReadSettingsFile(path);
+    const int length = ReadWholeFile(path, gFileText, sizeof gFileText);
     int ready = 0;
     if (length >= 0 && !IsEncodedText(gFileText, length)) {
         const int newLength =
             RewriteIni(gFileText, length, edits, count, gNewText, sizeof gNewText);
-        ready = newLength >= 0 && WriteTempFile(temp, gNewText, newLength);
+        ready = newLength >= 0 && WriteWholeFile(temp, gNewText, newLength, 0);
     } else {
         ready = EditCopyWithProfileApi(path, temp, edits, count);
     }
     // A rename within one folder replaces the file whole: a reader sees the old file or
-    // the new one.
-    if (!ready || !MoveFileExA(temp, path, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-        DeleteFileA(temp);
+    // the new one. Windows refuses the rename while another program holds the file open
+    // without sharing its deletion (an editor, a reader of the moment): the new text is
+    // then copied over the old one in place, as the profile API would write it, rather
+    // than kept back until a save that may never come.
+    if (ready && !MoveFileExA(temp, path, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        const int newLength = ReadWholeFile(temp, gNewText, sizeof gNewText);
+        if (newLength >= 0)
+            WriteWholeFile(path, gNewText, newLength, 1);
+    }
+    DeleteFileA(temp);
 }
 
 // The edits that write the non-empty slots of a list from key 00 on and delete every later

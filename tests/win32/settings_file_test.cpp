@@ -203,4 +203,21 @@ TEST_F(SettingsFile, CloseAfterTheFileWasReadSavesIt)
     EXPECT_EQ(Value("Setting", "OpenMode"), "0");  // every setting written
 }
 
+// While another program holds the file open without sharing its deletion, the file cannot
+// be replaced by a rename: the save writes it in place instead of losing the history.
+TEST_F(SettingsFile, SaveWhileAnotherProgramHoldsTheFileOpenStillWritesIt)
+{
+    WriteFileBytes(ini_, "[Setting]\r\nMaxLogData=9\r\n[Path_Log]\r\nLog_00=C:\\old\r\n");
+    LoadSettings();
+    CopyPath(gHistory[0], "C:\\new");
+    HANDLE reader = CreateFileA(ini_.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(reader, INVALID_HANDLE_VALUE);
+    SaveHistory();
+    CloseHandle(reader);
+    EXPECT_TRUE(FileHistoryBecomes(ini_, {"C:\\new"}));
+    EXPECT_EQ(Value("Setting", "MaxLogData"), "9");
+    EXPECT_FALSE(FileExists(ini_ + ".new"));
+}
+
 }  // namespace
