@@ -1,15 +1,14 @@
 // Trailkeep's entry: one instance per desktop, a hidden main window, a message loop.
 #include <windows.h>
 
+#include "mainlookup.h"
 #include "protocol.h"
 #include "trailkeep.h"
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR, int)
 {
-    // One Trailkeep a desktop, of either bitness. During a title handoff the running one's
-    // title holds a path for a moment, so the class alone counts too.
-    if (FindWindowA(TK_MAIN_CLASS, TK_MAIN_TITLE) != nullptr ||
-        FindWindowA(TK_MAIN_CLASS, nullptr) != nullptr)
+    // One Trailkeep a desktop, of either bitness.
+    if (FindMainWindow() != nullptr)
         return 0;
     gInstance = instance;
     gMainThreadId = GetCurrentThreadId();

@@ -7,6 +7,7 @@
 #include "trailhook.h"
 
 #include "pathtest.h"
+#include "../core/mainlookup.h"
 #include "../core/protocol.h"
 
 // Per-process state: each process that maps the library has its own copy.
@@ -76,14 +77,6 @@ static int CopyText(HWND edit, const char* text, char* path)
         return 0;
     path[n] = '\0';
     return 1;
-}
-
-// Trailkeep's main window. Its title reads "Trailkeeper" at rest; during a handoff it holds
-// the path for a moment, and the class alone still names it.
-static HWND FindMainWindow(void)
-{
-    HWND main = FindWindowA(TK_MAIN_CLASS, TK_MAIN_TITLE);
-    return main != nullptr ? main : FindWindowA(TK_MAIN_CLASS, nullptr);
 }
 
 // Hands a path over through the main window's title; the main window reads it back on

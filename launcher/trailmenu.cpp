@@ -2,15 +2,12 @@
 // A one-shot program without a C runtime: its own entry point, ending with ExitProcess.
 #include <windows.h>
 
+#include "../core/mainlookup.h"
 #include "../core/protocol.h"
 
 extern "C" void WINAPI TrailmenuEntry(void)
 {
-    HWND main = FindWindowA(TK_MAIN_CLASS, TK_MAIN_TITLE);
-    // During a title handoff the title holds a path for a moment; the class alone names
-    // the window then.
-    if (main == nullptr)
-        main = FindWindowA(TK_MAIN_CLASS, nullptr);
+    HWND main = FindMainWindow();
     if (main == nullptr)
         ExitProcess(0);
     // Trailkeep must own the foreground for its menu to close when the user clicks away;
