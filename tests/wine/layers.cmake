@@ -43,6 +43,7 @@ function(tk_windows_test target label)
 endfunction()
 
 # --- Win32 tests: Trailkeep's own code inside a test program --------------------------
+tk_test_floor(win32 40)
 tk_windows_test(tk_win32_tests win32
     win32/settings_file_test.cpp
     win32/drive_class_test.cpp
@@ -59,6 +60,7 @@ set_source_files_properties(support/hook_under_test.cpp
 tk_windows_test(tk_hook_tests win32 win32/hook_text_test.cpp support/hook_under_test.cpp)
 
 # --- End-to-end tests: the real deliverables and a stand-in Explorer ------------------
+tk_test_floor(e2e 37)
 add_executable(standin_explorer WIN32 fixtures/standin_explorer.cpp)
 target_link_options(standin_explorer PRIVATE -static)
 target_link_libraries(standin_explorer PRIVATE user32 kernel32)
