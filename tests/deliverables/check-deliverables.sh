@@ -5,6 +5,9 @@
 # Trailkeep's Japanese resources.
 #   check-deliverables.sh BIN_DIR OBJDUMP WINDRES ARCH    (ARCH: x86 or x64)
 set -u
+# The tools whose output is parsed here translate it in other locales (objdump -f prints
+# "ファイル形式" under ja_JP.UTF-8): they run in the C locale, whatever the caller's.
+export LC_ALL=C
 bin=$1 objdump=$2 windres=$3 arch=$4
 failed=0 checks=0
 

@@ -6,6 +6,9 @@
 #   check-package.sh SOURCE_DIR WINDRES --cpack BUILD_DIR
 #       makes the zip of BUILD_DIR with cpack first (into BUILD_DIR/package-check)
 set -u
+# The tools whose output is parsed here translate it in other locales (objdump -f prints
+# "ファイル形式" under ja_JP.UTF-8): they run in the C locale, whatever the caller's.
+export LC_ALL=C
 src=$1 windres=$2
 shift 2
 failed=0 checks=0
