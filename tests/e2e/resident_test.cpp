@@ -64,6 +64,10 @@ TEST_F(Resident, OneTrailkeepPerDesktopWhateverItsBitness)
     if (peerBin == nullptr || peerBin[0] == '\0')
         GTEST_SKIP() << "the programs of the other architecture do not run on this host";
     const std::string own = BinDir() + "\\", peer = std::string(peerBin) + "\\";
+    DWORD ownKind = 0, peerKind = 0;
+    ASSERT_TRUE(GetBinaryTypeA((own + "Trailkeep.exe").c_str(), &ownKind));
+    ASSERT_TRUE(GetBinaryTypeA((peer + "Trailkeep.exe").c_str(), &peerKind)) << peer;
+    ASSERT_NE(ownKind, peerKind) << "the other build is of this build's own bitness";
     for (const auto& [first, second] : {std::pair(own, peer), std::pair(peer, own)}) {
         SCOPED_TRACE("running: " + first + ", started second: " + second);
         const std::string dir = MakeScratchDir("bitness-first");
