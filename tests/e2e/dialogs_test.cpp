@@ -26,7 +26,8 @@ const char kFieldLabel[] = "フォルダ履歴保持数";  // a label only the s
 
 class Dialogs : public TrailkeepTest {
 protected:
-    // Clicks until the click's effect shows. A click that comes soon after another
+    // Clicks until the click's effect shows, for clicks that are safe to repeat (selecting
+    // an item, opening a menu that is not open). A click that comes soon after another
     // program's window was activated is now and then lost on the test bed (Wine under X):
     // as a user would, the test clicks again when nothing has happened.
     static bool ClickFor(const std::function<void()>& click, const std::function<bool()>& effect)
@@ -38,9 +39,57 @@ protected:
         }
         return WaitFor(effect);
     }
+    // The left button down or up at a point of the screen.
+    static void ButtonAt(POINT at, bool down)
+    {
+        const int width = GetSystemMetrics(SM_CXSCREEN), height = GetSystemMetrics(SM_CYSCREEN);
+        INPUT input = {};
+        input.type = INPUT_MOUSE;
+        input.mi.dx = (at.x * 65536 + width - 1) / width;
+        input.mi.dy = (at.y * 65536 + height - 1) / height;
+        input.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE |
+                           (down ? MOUSEEVENTF_LEFTDOWN : MOUSEEVENTF_LEFTUP);
+        SendInput(1, &input, sizeof input);
+    }
+    // Clicks a control where a second click would change the result (a button, a check
+    // box, an up-down arrow). Such a control takes the mouse capture while its button is
+    // down: the press is released only once it has reached the control, and it is pressed
+    // again only where it did not (a lost press changed nothing). Then the effect is
+    // waited for; a click that was meant to change nothing is done with once released.
+    static bool ClickOnce(HWND control, POINT at, const std::function<bool()>& effect)
+    {
+        const DWORD thread = GetWindowThreadProcessId(control, nullptr);
+        auto captured = [&] {
+            GUITHREADINFO gui = {};
+            gui.cbSize = sizeof gui;
+            return GetGUIThreadInfo(thread, &gui) && gui.hwndCapture == control;
+        };
+        for (int attempt = 0; attempt < 3; ++attempt) {
+            SetCursorPos(at.x, at.y);
+            ButtonAt(at, true);
+            const bool reached = WaitFor(captured, 3000);
+            ButtonAt(at, false);
+            if (!reached)
+                continue;
+            // The release gives the capture back before the control tells its dialog; a
+            // message that the dialog's thread answers is handled after what that started.
+            const bool released = WaitFor([&] { return !captured(); });
+            DWORD_PTR answer = 0;
+            SendMessageTimeoutA(control, WM_NULL, 0, 0, SMTO_NORMAL, kDeadlineMs, &answer);
+            return released && WaitFor(effect);
+        }
+        return false;
+    }
+    static POINT CentreOf(HWND control)
+    {
+        RECT r{};
+        GetWindowRect(control, &r);
+        return {(r.left + r.right) / 2, (r.top + r.bottom) / 2};
+    }
     static bool Press(HWND dlg, int id, const std::function<bool()>& effect)
     {
-        return ClickFor([&] { ClickControl(dlg, id); }, effect);
+        HWND control = GetDlgItem(dlg, id);
+        return ClickOnce(control, CentreOf(control), effect);
     }
     static bool Closes(HWND dlg, int id)
     {
@@ -111,30 +160,26 @@ protected:
             ASSERT_EQ(RunTrailmenu(), 1);
         }
         ASSERT_TRUE(SelectInPicker(picker, path)) << path;
-        // Once, whatever the wait: the picker takes seconds to close under Wine, and a
-        // second click would land on the list under it.
-        ClickControl(picker, IDOK);
-        ASSERT_TRUE(WaitFor([&] { return !IsWindow(picker); }));
+        // Once: the picker takes seconds to close under Wine, and a second click would land
+        // on the list under it.
+        ASSERT_TRUE(Press(picker, IDOK, [&] { return !IsWindow(picker); }));
     }
     static std::string Field(HWND dlg, int id) { return WindowText(GetDlgItem(dlg, id)); }
     static bool Checked(HWND dlg, int id)
     {
         return SendMessageA(GetDlgItem(dlg, id), BM_GETCHECK, 0, 0) == BST_CHECKED;
     }
-    // Clicks the upper or lower arrow of an up-down control.
-    static void ClickArrow(HWND dlg, int id, bool up)
-    {
-        RECT r;
-        GetWindowRect(GetDlgItem(dlg, id), &r);
-        const int quarter = (r.bottom - r.top) / 4;
-        Click((r.left + r.right) / 2, up ? r.top + quarter : r.bottom - 1 - quarter);
-    }
-    // One step with an arrow of the up-down `arrows`; the field before it shows `value`.
+    // One click on the upper or lower arrow of the up-down `arrows`; the field before it
+    // then shows `value`.
     static ::testing::AssertionResult Step(HWND dlg, int arrows, bool up, const char* value)
     {
         const int field = arrows - 1;
-        if (ClickFor([&] { ClickArrow(dlg, arrows, up); },
-                     [&] { return Field(dlg, field) == value; }))
+        HWND control = GetDlgItem(dlg, arrows);
+        RECT r;
+        GetWindowRect(control, &r);
+        const int quarter = (r.bottom - r.top) / 4;
+        const POINT arrow = {(r.left + r.right) / 2, up ? r.top + quarter : r.bottom - 1 - quarter};
+        if (ClickOnce(control, arrow, [&] { return Field(dlg, field) == value; }))
             return ::testing::AssertionSuccess();
         return ::testing::AssertionFailure() << "field " << field << " shows "
                                              << Field(dlg, field) << ", not " << value;
@@ -255,8 +300,8 @@ TEST_F(Dialogs, SettingsOkAppliesTheFiltersAndTheCapAndSavesEverySetting)
     ASSERT_TRUE(BringToFront(dlg));
     for (const char* value : {"3", "2", "1"})
         EXPECT_TRUE(Step(dlg, kMaxLogDataArrows, false, value));
-    ClickArrow(dlg, kMaxLogDataArrows, false);
-    EXPECT_TRUE(Step(dlg, kMaxLogDataArrows, true, "2")) << "not held at 1";
+    EXPECT_TRUE(Step(dlg, kMaxLogDataArrows, false, "1")) << "not held at 1";
+    EXPECT_TRUE(Step(dlg, kMaxLogDataArrows, true, "2"));
     EXPECT_TRUE(Step(dlg, kLogDelayArrows, true, "1"));
 
     // LogSort 5 checks no button of its group; OK keeps it.
@@ -360,12 +405,12 @@ TEST_F(Dialogs, RegisteredFoldersAreEditedInTheirDialogAndSavedWithTheSettings)
     // Delete without a selection does nothing.
     const List moved = {"C:\\tk-reg-new", "C:\\tk-reg-a", "C:\\tk-reg-b", "C:\\tk-reg-c"};
     EXPECT_TRUE(Edit(touroku, kMoveUp, moved, 0));
-    ClickControl(touroku, kMoveUp);
+    EXPECT_TRUE(Edit(touroku, kMoveUp, moved, 0)) << "the top item moved";
     RECT space;
     GetWindowRect(list, &space);
     EXPECT_TRUE(ClickFor([&] { Click(space.left + 20, space.bottom - 20); },
                          Shows(list, moved, -1)));
-    ClickControl(touroku, kDelete);
+    EXPECT_TRUE(Edit(touroku, kDelete, moved, -1)) << "Delete without a selection deleted";
 
     // Delete item 2: the one after it takes its place, selected; Move down on the last
     // item keeps it there.
@@ -373,7 +418,7 @@ TEST_F(Dialogs, RegisteredFoldersAreEditedInTheirDialogAndSavedWithTheSettings)
     EXPECT_TRUE(ListBecomes(list, moved, 2));
     const List kept = {"C:\\tk-reg-new", "C:\\tk-reg-a", "C:\\tk-reg-c"};
     EXPECT_TRUE(Edit(touroku, kDelete, kept, 2));
-    ClickControl(touroku, kMoveDown);
+    EXPECT_TRUE(Edit(touroku, kMoveDown, kept, 2)) << "the last item moved";
     ASSERT_TRUE(Closes(touroku, kTourokuOk));
     EXPECT_EQ(ReadFileBytes(ini_), file) << "the registered folders reach the file only later";
 
