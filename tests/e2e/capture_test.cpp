@@ -4,6 +4,8 @@
 
 #include "testsupport.h"
 
+#include "core/protocol.h"
+
 using namespace tk;
 
 namespace {
@@ -162,9 +164,9 @@ TEST_F(Capture, TitleWithoutAPathIsNeverRecorded)
     ASSERT_TRUE(StartExplorer(&cabinet, "title"));
     Activate(cabinet);
     // A stray handoff notice with the title at rest, and one with another program's text.
-    PostMessageA(main_, 1025, 1026, reinterpret_cast<LPARAM>(cabinet.edit));
+    PostMessageA(main_, WM_TK_CAPTURED, TK_HANDOFF_TAG, reinterpret_cast<LPARAM>(cabinet.edit));
     SetWindowTextA(main_, "some text");
-    PostMessageA(main_, 1025, 1026, reinterpret_cast<LPARAM>(cabinet.edit));
+    PostMessageA(main_, WM_TK_CAPTURED, TK_HANDOFF_TAG, reinterpret_cast<LPARAM>(cabinet.edit));
     EXPECT_TRUE(WaitFor([&] { return FindTrailkeep() == main_; }));
     // Quick handoffs, faster than the main window reads them back.
     for (int i = 0; i < 20; ++i) {

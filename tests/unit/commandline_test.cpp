@@ -66,15 +66,18 @@ TEST(FormatExplorerCommand, A255CharacterPathFitsWholeInBothModes)
 
 TEST(FormatExplorerCommand, LongerTextNeverOverrunsTheBuffer)
 {
+    const struct {
+        int mode;
+        const char* start;
+    } kModes[] = {{0, "explorer C:\\yyy"}, {1, "explorer /n,/e,C:\\yyy"}};
     for (size_t len : {256u, 261u, 267u, 300u, 2000u}) {
         const std::string path = "C:\\" + std::string(len - 3, 'y');
-        for (int mode : {0, 1}) {
-            const std::string line = Format(mode, path);
-            ASSERT_NE("<not terminated>", line) << "length " << len << " mode " << mode;
+        for (const auto& m : kModes) {
+            const std::string line = Format(m.mode, path);
+            ASSERT_NE("<not terminated>", line) << "length " << len << " mode " << m.mode;
             EXPECT_LE(line.size(), static_cast<size_t>(kCommandLineSize - 1))
-                << "length " << len << " mode " << mode;
-            const std::string prefix = mode == 1 ? "explorer /n,/e," : "explorer ";
-            EXPECT_EQ(0u, line.rfind(prefix + "C:\\yyy", 0)) << "length " << len << " mode " << mode;
+                << "length " << len << " mode " << m.mode;
+            EXPECT_EQ(0u, line.rfind(m.start, 0)) << "length " << len << " mode " << m.mode;
         }
     }
 }

@@ -306,27 +306,6 @@ TEST(HistoryLimit, HandEditedValuesBelow1ActAs1AndAbove50As50)
 }
 
 // ====================================================================================
-// Drive classes
-
-TEST(DriveClassFromType, MapsEachPlatformDriveTypeToItsClassNumber)
-{
-    // The class numbers are fixed: the removable filter refuses classes 3 and above.
-    EXPECT_EQ(0, DriveClassFromType(3));  // DRIVE_FIXED: fixed disk
-    EXPECT_EQ(1, DriveClassFromType(6));  // DRIVE_RAMDISK: RAM disk
-    EXPECT_EQ(2, DriveClassFromType(4));  // DRIVE_REMOTE: network drive
-    EXPECT_EQ(3, DriveClassFromType(2));  // DRIVE_REMOVABLE: removable disk
-    EXPECT_EQ(4, DriveClassFromType(5));  // DRIVE_CDROM: CD-ROM
-}
-
-TEST(DriveClassFromType, EverythingElseIsUnknown)
-{
-    EXPECT_EQ(5, DriveClassFromType(0));  // DRIVE_UNKNOWN
-    EXPECT_EQ(5, DriveClassFromType(1));  // DRIVE_NO_ROOT_DIR
-    EXPECT_EQ(5, DriveClassFromType(7));
-    EXPECT_EQ(5, DriveClassFromType(0xFFFFFFFFu));
-}
-
-// ====================================================================================
 // Recording: move to front, no duplicates, the last entry falls off a full history
 
 TEST(RecordPath, FirstPathGoesToSlot0OfAnEmptyHistory)

@@ -7,11 +7,11 @@
 
 #include <cstdio>
 #include <ostream>
+#include <regex>
 #include <string>
 #include <vector>
 
 #include "testsupport.h"
-#include "tkversion.h"
 
 using namespace tk;
 
@@ -34,6 +34,34 @@ const Deliverable kDeliverables[] = {
     {"Trailhook.dll", "Trailkeeper hook library", VFT_DLL},
     {"Trailmenu.exe", "Trailkeeper menu launcher", VFT_APP},
 };
+
+// What the project's own files say, read here rather than taken from the header the
+// resource is built from: `project(Trailkeeper VERSION x.y[.z])` in CMakeLists.txt and the
+// first "Copyright " line of LICENSE.
+struct ProjectFacts {
+    std::string version;  // as written, "1.10"
+    int major = -1, minor = -1, patch = 0;
+    std::string copyright;
+};
+
+ProjectFacts ReadProjectFacts()
+{
+    ProjectFacts facts;
+    const std::string source = TK_SOURCE_DIR_WINDOWS;
+    const std::string cmake = ReadFileBytes(source + "/CMakeLists.txt");
+    std::smatch m;
+    if (std::regex_search(cmake, m,
+                          std::regex(R"(project\(Trailkeeper VERSION (([0-9]+)\.([0-9]+)(\.([0-9]+))?))"))) {
+        facts.version = m[1];
+        facts.major = std::stoi(m[2]);
+        facts.minor = std::stoi(m[3]);
+        facts.patch = m[5].matched ? std::stoi(m[5]) : 0;
+    }
+    const std::string license = ReadFileBytes(source + "/LICENSE");
+    if (std::regex_search(license, m, std::regex(R"((^|\n)(Copyright [^\r\n]*))")))
+        facts.copyright = m[2];
+    return facts;
+}
 
 class VersionInfo : public ::testing::TestWithParam<Deliverable> {
 protected:
@@ -83,8 +111,10 @@ TEST_P(VersionInfo, FixedBlockHoldsTheProjectVersion)
     ASSERT_NE(fixed, nullptr);
     ASSERT_GE(length, sizeof(VS_FIXEDFILEINFO));
     EXPECT_EQ(fixed->dwSignature, 0xFEEF04BDu);
-    EXPECT_EQ(fixed->dwFileVersionMS, DWORD(MAKELONG(TK_VERSION_MINOR, TK_VERSION_MAJOR)));
-    EXPECT_EQ(fixed->dwFileVersionLS, DWORD(MAKELONG(0, TK_VERSION_PATCH)));
+    const ProjectFacts project = ReadProjectFacts();
+    ASSERT_GE(project.major, 0) << "no version in CMakeLists.txt";
+    EXPECT_EQ(fixed->dwFileVersionMS, DWORD(MAKELONG(project.minor, project.major)));
+    EXPECT_EQ(fixed->dwFileVersionLS, DWORD(MAKELONG(0, project.patch)));
     EXPECT_EQ(fixed->dwProductVersionMS, fixed->dwFileVersionMS);
     EXPECT_EQ(fixed->dwProductVersionLS, fixed->dwFileVersionLS);
     EXPECT_EQ(fixed->dwFileType, GetParam().fileType);
@@ -105,12 +135,15 @@ TEST_P(VersionInfo, TranslationIsJapaneseInCodePage932)
 
 TEST_P(VersionInfo, StringsNameTheProductTheFileAndTheLicense)
 {
-    EXPECT_EQ(String("ProductName"), TK_PRODUCT_NAME);
-    EXPECT_EQ(String("ProductVersion"), TK_VERSION_TEXT);
-    EXPECT_EQ(String("FileVersion"), TK_VERSION_TEXT);
+    const ProjectFacts project = ReadProjectFacts();
+    ASSERT_FALSE(project.version.empty()) << "no version in CMakeLists.txt";
+    ASSERT_FALSE(project.copyright.empty()) << "no copyright line in LICENSE";
+    EXPECT_EQ(String("ProductName"), "Trailkeeper");
+    EXPECT_EQ(String("ProductVersion"), project.version);
+    EXPECT_EQ(String("FileVersion"), project.version);
     EXPECT_EQ(String("OriginalFilename"), GetParam().file);
     EXPECT_EQ(String("FileDescription"), GetParam().description);
-    EXPECT_EQ(String("LegalCopyright"), TK_COPYRIGHT);
+    EXPECT_EQ(String("LegalCopyright"), project.copyright);
     EXPECT_NE(String("CompanyName"), "<absent>");
 }
 
