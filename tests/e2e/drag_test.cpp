@@ -12,11 +12,15 @@ using namespace tk;
 namespace {
 
 constexpr int kMarkerSize = 32;
-// A movement held this long waited for a low-level hook (a movement nobody holds up
-// arrives in milliseconds).
-constexpr DWORD kHookHeldMs = 1000;
-// Long enough for the one-second hover timer to have fired.
-constexpr DWORD kPastHoverMs = 2500;
+// No call tells whether another thread has a low-level mouse hook. A movement made while
+// that thread is held still tells: Wine holds it for the hook exactly 2000 ms (a fixed
+// timeout in its sources, where Windows reads LowLevelHooksTimeout) before passing it on,
+// and a movement that no hook holds arrives in milliseconds.
+constexpr DWORD kHookHeldMs = 1900;
+// How long a rest must last for the hover timer, due one second after the last movement,
+// to have fired: that second and room for a late timer message. Where nothing may happen
+// there is nothing to wait on, so the rest lasts no longer than that.
+constexpr DWORD kPastHoverMs = 1500;
 
 // A 32 x 32 screen area or bitmap, row by row, each pixel 0x00RRGGBB.
 using Area = std::vector<DWORD>;
@@ -174,8 +178,8 @@ protected:
 
     // Whether Trailkeep's main thread has a low-level mouse hook installed. Such a hook is
     // called on that thread for every mouse event, and the system holds the event until
-    // it returns or times out (Windows: LowLevelHooksTimeout; Wine: 2 s). With the thread
-    // held still, a movement reaches the cursor at once only when no hook is there.
+    // it returns or times out (kHookHeldMs). With the thread held still, a movement
+    // reaches the cursor at once only when no hook is there.
     bool MenuHookInstalled()
     {
         HANDLE thread = OpenThread(THREAD_SUSPEND_RESUME, FALSE,
