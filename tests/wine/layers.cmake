@@ -52,8 +52,9 @@ tk_windows_test(tk_win32_tests win32
     win32/open_folder_test.cpp
     win32/folder_picker_test.cpp
     win32/settings_command_test.cpp
+    win32/standin_shell_test.cpp
     ${CMAKE_SOURCE_DIR}/resources/trailkeep.rc)
-target_link_libraries(tk_win32_tests PRIVATE trailkeep_core)
+target_link_libraries(tk_win32_tests PRIVATE trailkeep_core ole32 oleaut32 uuid shlwapi)
 
 # The hook procedure of Trailhook.dll, compiled with the library's own options.
 set_source_files_properties(support/hook_under_test.cpp
@@ -74,6 +75,7 @@ target_link_libraries(standin_taskbar PRIVATE user32 kernel32)
 add_executable(standin_shell WIN32 fixtures/standin_shell.cpp)
 target_link_options(standin_shell PRIVATE -static)
 target_link_libraries(standin_shell PRIVATE ole32 oleaut32 uuid shell32 shlwapi user32 kernel32)
+add_dependencies(tk_win32_tests standin_shell)
 
 tk_windows_test(tk_e2e_tests e2e
     e2e/resident_test.cpp
