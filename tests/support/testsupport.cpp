@@ -649,7 +649,8 @@ static bool SetStandinKeys(REGSAM view, bool on)
         wchar_t server[MAX_PATH];
         const DWORD n = GetModuleFileNameW(nullptr, server, MAX_PATH);
         std::wstring exe(server, n);
-        exe = exe.substr(0, exe.find_last_of(L'\\') + 1) + L"standin_shell.exe";
+        // Quoted: COM runs the value as a command line, with " -Embedding" after it.
+        exe = L"\"" + exe.substr(0, exe.find_last_of(L'\\') + 1) + L"standin_shell.exe\"";
         const std::wstring local = std::wstring(kStandinShellClsidText) + L"\\LocalServer32";
         ok = RegSetKeyValueW(classes, local.c_str(), nullptr, REG_SZ, exe.c_str(),
                              static_cast<DWORD>((exe.size() + 1) * sizeof(wchar_t))) ==
@@ -679,11 +680,10 @@ bool UseStandinShell(bool on)
 
 DWORD StartStandinShell(bool announce)
 {
-    // Its output goes to a file: a program that holds the test's own output open would
-    // keep the test runner waiting for it.
-    SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
+    // Its output goes to a file, and it inherits no handle: a program that holds the
+    // test's own output open would keep the test runner waiting for it.
     HANDLE out = CreateFileA((BinDir() + "\\standin_shell.out").c_str(), FILE_APPEND_DATA,
-                             FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit, OPEN_ALWAYS,
+                             FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
                              FILE_ATTRIBUTE_NORMAL, nullptr);
     const std::string exe = BinDir() + "\\" + kStandinShellExe;
     std::string command = "\"" + exe + "\"" + (announce ? std::string(" ") + kStandinShellAnnounce : "");
@@ -694,7 +694,7 @@ DWORD StartStandinShell(bool announce)
     startup.dwFlags = STARTF_USESTDHANDLES;
     startup.hStdInput = startup.hStdOutput = startup.hStdError = out;
     PROCESS_INFORMATION info{};
-    const bool started = CreateProcessA(exe.c_str(), line.data(), nullptr, nullptr, TRUE, 0,
+    const bool started = CreateProcessA(exe.c_str(), line.data(), nullptr, nullptr, FALSE, 0,
                                         nullptr, nullptr, &startup, &info) != 0;
     CloseHandle(out);
     if (!started)
