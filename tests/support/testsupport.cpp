@@ -686,7 +686,9 @@ DWORD StartStandinShell(bool announce)
                              FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
                              FILE_ATTRIBUTE_NORMAL, nullptr);
     const std::string exe = BinDir() + "\\" + kStandinShellExe;
-    std::string command = "\"" + exe + "\"" + (announce ? std::string(" ") + kStandinShellAnnounce : "");
+    std::string command = "\"" + exe + "\"";
+    if (announce)
+        command = command + " " + kStandinShellAnnounce;
     std::vector<char> line(command.begin(), command.end());
     line.push_back('\0');
     STARTUPINFOA startup{};

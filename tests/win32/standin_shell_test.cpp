@@ -281,6 +281,15 @@ TEST_F(StandinShellTest, PlainClientFollowsWindowsTabsAndNavigations)
     LONG count = 0;
     EXPECT_HRESULT_SUCCEEDED(list->get_Count(&count));
     EXPECT_EQ(2, count);
+    // Late bound too, as scripts ask.
+    OLECHAR* name = const_cast<OLECHAR*>(L"Count");
+    DISPID countId = 0;
+    VARIANT late;
+    DISPPARAMS none = {};
+    EXPECT_HRESULT_SUCCEEDED(list->GetIDsOfNames(IID_NULL, &name, 1, 0, &countId));
+    EXPECT_HRESULT_SUCCEEDED(list->Invoke(countId, IID_NULL, 0, DISPATCH_PROPERTYGET, &none, &late,
+                                          nullptr, nullptr));
+    EXPECT_EQ(2, V_I4(&late));
     EXPECT_EQ(0, has("Edit"));
     EXPECT_FALSE(IsWindowVisible(tab1));
     EXPECT_EQ(tab1, reinterpret_cast<HWND>(Shell(kShellNavigate, tab1, b)));
