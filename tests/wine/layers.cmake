@@ -16,8 +16,10 @@ add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM
 
 # Helpers shared by the Windows test programs: scratch folders, processes, waits.
 add_library(tk_testsupport STATIC support/testsupport.cpp)
-target_include_directories(tk_testsupport PUBLIC support ${CMAKE_SOURCE_DIR})
-target_link_libraries(tk_testsupport PUBLIC gtest user32 kernel32 gdi32 shell32)
+# The tests folder too, for the fixtures' shared headers.
+target_include_directories(tk_testsupport PUBLIC support ${CMAKE_SOURCE_DIR}
+                           ${CMAKE_CURRENT_SOURCE_DIR})
+target_link_libraries(tk_testsupport PUBLIC gtest user32 kernel32 gdi32 shell32 advapi32)
 
 # The other architecture's build, where this host runs both: the tests of one Trailkeep
 # per desktop pair the two. A Unix path reaches the Windows programs through drive Z:
@@ -51,8 +53,9 @@ tk_windows_test(tk_win32_tests win32
     win32/open_folder_test.cpp
     win32/folder_picker_test.cpp
     win32/settings_command_test.cpp
+    win32/standin_shell_test.cpp
     ${CMAKE_SOURCE_DIR}/resources/trailkeep.rc)
-target_link_libraries(tk_win32_tests PRIVATE trailkeep_core)
+target_link_libraries(tk_win32_tests PRIVATE trailkeep_core ole32 oleaut32 uuid shlwapi)
 
 # The hook procedure of Trailhook.dll, compiled with the library's own options.
 set_source_files_properties(support/hook_under_test.cpp
@@ -70,6 +73,12 @@ add_executable(standin_taskbar WIN32 fixtures/standin_taskbar.cpp)
 target_link_options(standin_taskbar PRIVATE -static)
 target_link_libraries(standin_taskbar PRIVATE user32 kernel32)
 
+# A stand-in shell: the shell's window list and modern folder windows, as a COM server.
+add_executable(standin_shell WIN32 fixtures/standin_shell.cpp)
+target_link_options(standin_shell PRIVATE -static)
+target_link_libraries(standin_shell PRIVATE ole32 oleaut32 uuid shell32 shlwapi user32 kernel32)
+add_dependencies(tk_win32_tests standin_shell)
+
 tk_windows_test(tk_e2e_tests e2e
     e2e/resident_test.cpp
     e2e/capture_test.cpp
@@ -77,7 +86,8 @@ tk_windows_test(tk_e2e_tests e2e
     e2e/hardening_test.cpp
     e2e/drag_test.cpp
     e2e/dialogs_test.cpp)
-add_dependencies(tk_e2e_tests Trailkeep Trailhook Trailmenu standin_explorer standin_taskbar)
+add_dependencies(tk_e2e_tests Trailkeep Trailhook Trailmenu standin_explorer standin_taskbar
+    standin_shell)
 
 # --- Benchmark: not a test; prints figures --------------------------------------------
 # `cmake --build --preset test --target bench` builds what it needs and runs it: the hook's
