@@ -146,6 +146,28 @@ protected:
     std::string dir_, ini_;
 };
 
+// The stand-in shell (tests/fixtures/standin_shell.h): a COM server that plays the shell's
+// window list and modern folder windows.
+// on: CLSID_ShellWindows is treated as the stand-in's class (both registry views, under
+// HKLM), so that a plain CoCreateInstance reaches it; the call log is emptied and a
+// stand-in left running is ended. off: the keys are removed, so that Wine's own list
+// answers again, and a running stand-in is ended (resumed first if suspended).
+// Returns whether the registry now says what was asked.
+bool UseStandinShell(bool on);
+// Starts standin_shell.exe (its output to a file), waits for its control window and
+// returns its process id, 0 on failure. announce: it broadcasts "TaskbarCreated" once its
+// class is registered.
+DWORD StartStandinShell(bool announce);
+// Sends a command (kShell...) to the running stand-in: a window handle or a count, as
+// the command says. False when no stand-in answers or the command failed (0).
+bool ShellCommand(UINT cmd, HWND target, const wchar_t* path, HWND* result);
+// Suspends or resumes every thread of a process (a hung shell).
+void SuspendProcess(DWORD pid, bool suspend);
+// Waits until a line of the stand-in's call log contains `needle` (UTF-8).
+bool WaitShellLog(const char* needle, DWORD timeoutMs = kDeadlineMs);
+// The stand-in's call log as it stands (UTF-8), for messages and order checks.
+std::string ShellLog();
+
 // Converts a string between code page 932 and UTF-8 for messages of failed checks.
 std::string Utf8(const std::string& cp932);
 
