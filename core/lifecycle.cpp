@@ -7,6 +7,7 @@
 #include "maintenance.h"
 #include "protocol.h"
 #include "settings.h"
+#include "shellwatch.h"
 #include "trailkeep.h"
 #include "../dialogs/dialogs.h"
 #include "../hooklib/trailhook.h"
@@ -54,6 +55,7 @@ LRESULT OnCreate(HWND wnd)
 
     AddTrayIcon();
     StartRecorder();
+    StartShellWatcher();
 
     // Filter purges, the vanished-folder purge and the cap. Nothing is saved here:
     // the file keeps the old entries until the next history save.
@@ -86,6 +88,8 @@ LRESULT OnClose(HWND wnd)
 
     if (gStartStage == kStartComplete) {
         DeleteTrayIcon();
+        // The watcher lets go of Explorer's windows, within a bounded time.
+        StopShellWatcher();
         // The recorder ends before the lock goes; a recording under way is finished.
         StopRecorder();
     }
