@@ -1,7 +1,10 @@
 #include "testsupport.h"
 
+#include "fixtures/standin_shell.h"
+
 #include <commctrl.h>
 #include <shlobj.h>
+#include <tlhelp32.h>
 
 #include <cstdio>
 #include <vector>
@@ -602,6 +605,157 @@ std::string Utf8(const std::string& cp932)
     if (n <= 0 || WideCharToMultiByte(CP_UTF8, 0, wide, -1, out, sizeof out, nullptr, nullptr) <= 0)
         return cp932;
     return out;
+}
+
+// --- The stand-in shell ------------------------------------------------------------------
+
+static HWND StandinControl()
+{
+    return FindWindowW(kStandinShellControlClass, nullptr);
+}
+
+// Ends every running stand-in: asked to close, ended if it does not (it may be hung).
+static void EndStandinShells()
+{
+    for (int i = 0; i < 10; ++i) {
+        HWND control = StandinControl();
+        if (control == nullptr)
+            return;
+        DWORD pid = 0;
+        GetWindowThreadProcessId(control, &pid);
+        HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, pid);
+        SuspendProcess(pid, false);
+        PostMessageW(control, WM_CLOSE, 0, 0);
+        if (process != nullptr) {
+            if (WaitForSingleObject(process, 5000) != WAIT_OBJECT_0)
+                TerminateProcess(process, 97);
+            WaitForSingleObject(process, 5000);
+            CloseHandle(process);
+        }
+    }
+}
+
+// The stand-in's class and the TreatAs that sends the shell's window list to it, in the
+// 64-bit and the 32-bit registry view, so that clients of both kinds reach it.
+static bool SetStandinKeys(REGSAM view, bool on)
+{
+    HKEY classes = nullptr;
+    if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, L"Software\\Classes\\CLSID", 0, nullptr, 0,
+                        KEY_ALL_ACCESS | view, nullptr, &classes, nullptr) != ERROR_SUCCESS)
+        return false;
+    const std::wstring treatAs = std::wstring(kShellWindowsClsidText) + L"\\TreatAs";
+    bool ok;
+    if (on) {
+        wchar_t server[MAX_PATH];
+        const DWORD n = GetModuleFileNameW(nullptr, server, MAX_PATH);
+        std::wstring exe(server, n);
+        exe = exe.substr(0, exe.find_last_of(L'\\') + 1) + L"standin_shell.exe";
+        const std::wstring local = std::wstring(kStandinShellClsidText) + L"\\LocalServer32";
+        ok = RegSetKeyValueW(classes, local.c_str(), nullptr, REG_SZ, exe.c_str(),
+                             static_cast<DWORD>((exe.size() + 1) * sizeof(wchar_t))) ==
+                 ERROR_SUCCESS &&
+             RegSetKeyValueW(classes, treatAs.c_str(), nullptr, REG_SZ, kStandinShellClsidText,
+                             sizeof kStandinShellClsidText) == ERROR_SUCCESS;
+    } else {
+        RegDeleteKeyExW(classes, treatAs.c_str(), view, 0);
+        RegDeleteTreeW(classes, kStandinShellClsidText);
+        HKEY left = nullptr;
+        ok = RegOpenKeyExW(classes, treatAs.c_str(), 0, KEY_READ | view, &left) != ERROR_SUCCESS;
+        if (left != nullptr)
+            RegCloseKey(left);
+    }
+    RegCloseKey(classes);
+    return ok;
+}
+
+bool UseStandinShell(bool on)
+{
+    EndStandinShells();
+    if (on)
+        DeleteFileA((BinDir() + "\\" + kStandinShellLog).c_str());
+    const bool wide = SetStandinKeys(KEY_WOW64_64KEY, on);
+    return SetStandinKeys(KEY_WOW64_32KEY, on) && wide;
+}
+
+DWORD StartStandinShell(bool announce)
+{
+    // Its output goes to a file: a program that holds the test's own output open would
+    // keep the test runner waiting for it.
+    SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
+    HANDLE out = CreateFileA((BinDir() + "\\standin_shell.out").c_str(), FILE_APPEND_DATA,
+                             FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit, OPEN_ALWAYS,
+                             FILE_ATTRIBUTE_NORMAL, nullptr);
+    const std::string exe = BinDir() + "\\" + kStandinShellExe;
+    std::string command = "\"" + exe + "\"" + (announce ? std::string(" ") + kStandinShellAnnounce : "");
+    std::vector<char> line(command.begin(), command.end());
+    line.push_back('\0');
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = startup.hStdOutput = startup.hStdError = out;
+    PROCESS_INFORMATION info{};
+    const bool started = CreateProcessA(exe.c_str(), line.data(), nullptr, nullptr, TRUE, 0,
+                                        nullptr, nullptr, &startup, &info) != 0;
+    CloseHandle(out);
+    if (!started)
+        return 0;
+    CloseHandle(info.hThread);
+    bool up = WaitFor([&] {
+        DWORD pid = 0;
+        GetWindowThreadProcessId(StandinControl(), &pid);
+        return pid == info.dwProcessId || WaitForSingleObject(info.hProcess, 0) == WAIT_OBJECT_0;
+    });
+    up = up && WaitForSingleObject(info.hProcess, 0) == WAIT_TIMEOUT;
+    CloseHandle(info.hProcess);
+    return up ? info.dwProcessId : 0;
+}
+
+bool ShellCommand(UINT cmd, HWND target, const wchar_t* path, HWND* result)
+{
+    StandinShellCommand command{};
+    command.target = HandleToULong(target);
+    if (path != nullptr)
+        lstrcpynW(command.path, path, MAX_PATH);
+    COPYDATASTRUCT data = {cmd, sizeof command, &command};
+    DWORD_PTR answer = 0;
+    // With a timeout: a suspended stand-in never answers.
+    if (!SendMessageTimeoutW(StandinControl(), WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&data),
+                             SMTO_NORMAL, kDeadlineMs, &answer))
+        answer = 0;
+    if (result != nullptr)
+        *result = reinterpret_cast<HWND>(answer);
+    return answer != 0;
+}
+
+void SuspendProcess(DWORD pid, bool suspend)
+{
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+    THREADENTRY32 entry{};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry)) {
+        if (entry.th32OwnerProcessID != pid)
+            continue;
+        HANDLE thread = OpenThread(THREAD_SUSPEND_RESUME, FALSE, entry.th32ThreadID);
+        if (thread == nullptr)
+            continue;
+        if (suspend)
+            SuspendThread(thread);
+        else
+            while (static_cast<int>(ResumeThread(thread)) > 1) {
+            }
+        CloseHandle(thread);
+    }
+    CloseHandle(snapshot);
+}
+
+std::string ShellLog()
+{
+    return ReadFileBytes(BinDir() + "\\" + kStandinShellLog);
+}
+
+bool WaitShellLog(const char* needle, DWORD timeoutMs)
+{
+    return WaitFor([&] { return ShellLog().find(needle) != std::string::npos; }, timeoutMs);
 }
 
 }  // namespace tk

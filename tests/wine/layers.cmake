@@ -16,8 +16,10 @@ add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM
 
 # Helpers shared by the Windows test programs: scratch folders, processes, waits.
 add_library(tk_testsupport STATIC support/testsupport.cpp)
-target_include_directories(tk_testsupport PUBLIC support ${CMAKE_SOURCE_DIR})
-target_link_libraries(tk_testsupport PUBLIC gtest user32 kernel32 gdi32 shell32)
+# The tests folder too, for the fixtures' shared headers.
+target_include_directories(tk_testsupport PUBLIC support ${CMAKE_SOURCE_DIR}
+                           ${CMAKE_CURRENT_SOURCE_DIR})
+target_link_libraries(tk_testsupport PUBLIC gtest user32 kernel32 gdi32 shell32 advapi32)
 
 # The other architecture's build, where this host runs both: the tests of one Trailkeep
 # per desktop pair the two. A Unix path reaches the Windows programs through drive Z:
@@ -68,6 +70,11 @@ add_executable(standin_taskbar WIN32 fixtures/standin_taskbar.cpp)
 target_link_options(standin_taskbar PRIVATE -static)
 target_link_libraries(standin_taskbar PRIVATE user32 kernel32)
 
+# A stand-in shell: the shell's window list and modern folder windows, as a COM server.
+add_executable(standin_shell WIN32 fixtures/standin_shell.cpp)
+target_link_options(standin_shell PRIVATE -static)
+target_link_libraries(standin_shell PRIVATE ole32 oleaut32 uuid shell32 shlwapi user32 kernel32)
+
 tk_windows_test(tk_e2e_tests e2e
     e2e/resident_test.cpp
     e2e/capture_test.cpp
@@ -75,7 +82,8 @@ tk_windows_test(tk_e2e_tests e2e
     e2e/hardening_test.cpp
     e2e/drag_test.cpp
     e2e/dialogs_test.cpp)
-add_dependencies(tk_e2e_tests Trailkeep Trailhook Trailmenu standin_explorer standin_taskbar)
+add_dependencies(tk_e2e_tests Trailkeep Trailhook Trailmenu standin_explorer standin_taskbar
+    standin_shell)
 
 # --- Benchmark: not a test; prints figures --------------------------------------------
 # `cmake --build --preset test --target bench` builds what it needs and runs it: the hook's
