@@ -43,6 +43,7 @@ enum {
 enum {
     WM_WATCH_LOOK = WM_APP + 20,  // the list changed: enumerate it
     WM_WATCH_QUIT,                // a browser quit: wParam entry, lParam its connection
+    WM_WATCH_NAVIGATED,           // a browser navigated: wParam entry, lParam its connection
     WM_WATCH_ASK,                 // the main thread asks a question (gQuestion)
     WM_WATCH_STOP,                // end the thread
 };
@@ -336,9 +337,11 @@ static void Report(HWND window, const char* path)
 // the foreground window yet when its folder is shown.
 static int NavigationCounts(HWND tab, HWND root, int opening)
 {
-    if (!IsWindowVisible(tab) || !IsWindowVisible(root))
-        return 0;
-    return opening || GetForegroundWindow() == root;
+    // A window that is opening may not be shown yet when its first folder is; a new tab
+    // in a shown window that stays hidden is one opened in the background.
+    if (opening)
+        return IsWindowVisible(tab) || !IsWindowVisible(root);
+    return IsWindowVisible(tab) && GetForegroundWindow() == root;
 }
 
 static void StoreFolder(int entry, HWND tab, const char* path)
@@ -351,6 +354,9 @@ static void StoreFolder(int entry, HWND tab, const char* path)
     LeaveCriticalSection(&gShellLock);
 }
 
+// NavigateComplete2, inside the shell's call: only noted here. The folder is asked for
+// once the call has returned, so that the shell is never kept waiting on Trailkeep and no
+// call of Trailkeep's runs nested inside one of the shell's.
 static void OnNavigateComplete(int entry, int connection, DISPPARAMS* params)
 {
     if (entry < 0 || entry >= kShellEntries)
@@ -359,6 +365,7 @@ static void OnNavigateComplete(int entry, int connection, DISPPARAMS* params)
     if (f->browser == nullptr || f->connection != connection)
         return;
     // Frames inside a page report their own navigations; only the browser's own counts.
+    // (IUnknown of a proxy is answered in this process.)
     if (params != nullptr && params->cArgs == 2 && params->rgvarg[1].vt == VT_DISPATCH &&
         params->rgvarg[1].pdispVal != nullptr) {
         IUnknown* who = nullptr;
@@ -374,16 +381,27 @@ static void OnNavigateComplete(int entry, int connection, DISPPARAMS* params)
             return;
     }
     f->sawEvent = 1;
+    PostMessageA(gWatchWnd, WM_WATCH_NAVIGATED, static_cast<WPARAM>(entry), connection);
+}
+
+// The folder a followed tab has navigated to, reported when the navigation counts.
+static void OnNavigated(int entry, int connection)
+{
+    if (entry < 0 || entry >= kShellEntries)
+        return;
+    Followed* f = &gFollowed[entry];
+    if (f->browser == nullptr || f->connection != connection)
+        return;
     IWebBrowser2* browser = f->browser;
-    browser->AddRef();  // calls below may let other events in, which may end the entry
+    browser->AddRef();  // calls below may let other messages in, which may end the entry
     HWND tab = nullptr;
     char path[kPathSize];
-    if (!ResolveFolder(browser, &tab, path)) {
-        browser->Release();
+    const int alive = ResolveFolder(browser, &tab, path);
+    browser->Release();
+    if (!alive) {
         PostMessageA(gWatchWnd, WM_WATCH_LOOK, 0, 0);
         return;
     }
-    browser->Release();
     if (f->connection != connection || f->browser == nullptr)
         return;
     StoreFolder(entry, tab, path);
@@ -629,6 +647,10 @@ static int Connect(void)
     }
     gRetry = 0;
     KillTimer(gWatchWnd, kTimerRetry);
+    // Windows open now are followed, not recorded; then the events, then once more for a
+    // window that opened in between, which is new.
+    gQuietEnumeration = 1;
+    Enumerate();
     gListSink.events = &DIID_DShellWindowsEvents;
     gListSink.entry = -1;
     gListSink.connection = ++gConnections;
@@ -642,8 +664,8 @@ static int Connect(void)
         }
         points->Release();
     }
-    gQuietEnumeration = 1;
-    Enumerate();
+    if (gList != nullptr)
+        Enumerate();
     return 1;
 }
 
@@ -836,6 +858,9 @@ static LRESULT CALLBACK WatchWndProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM l
             Unfollow(entry);
         return 0;
     }
+    case WM_WATCH_NAVIGATED:
+        OnNavigated(static_cast<int>(wParam), static_cast<int>(lParam));
+        return 0;
     case WM_WATCH_ASK:
         Answer();
         return 0;
