@@ -96,6 +96,7 @@ struct Followed {
     DWORD cookie;
     int connection;      // gConnections when it was connected
     int sawEvent;        // a navigation event arrived since it was connected
+    int quit;            // its browser quit while an enumeration was under way
     DWORD openedTick;    // when an opening window's first folder was reported
     PathSlot opened;     // that folder; empty when none was reported
 };
@@ -157,6 +158,8 @@ static EventSink gListSink;
 static EventSink gTabSinks[kShellEntries];
 
 static void OnNavigateComplete(int entry, int connection, DISPPARAMS* params);
+static void OnQuit(int entry, int connection);
+static int gInHandler;  // one of the watcher's own handlers runs (its calls may let events in)
 
 STDMETHODIMP EventSink::Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT*,
                                EXCEPINFO*, UINT*)
@@ -171,7 +174,7 @@ STDMETHODIMP EventSink::Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params
     if (id == DISPID_NAVIGATECOMPLETE2)
         OnNavigateComplete(entry, connection, params);
     else if (id == DISPID_ONQUIT)
-        PostMessageA(gWatchWnd, WM_WATCH_QUIT, static_cast<WPARAM>(entry), connection);
+        OnQuit(entry, connection);
     return S_OK;
 }
 
@@ -450,6 +453,21 @@ static void Unfollow(int entry)
     LeaveCriticalSection(&gShellLock);
 }
 
+// OnQuit: the tab closes, and the shell drops its sinks right after this call. The
+// connection ends inside the call, while the shell still takes calls for the tab, unless
+// a handler of the watcher's own is under way (it may be using the entry): then once
+// that has returned.
+static void OnQuit(int entry, int connection)
+{
+    if (entry < 0 || entry >= kShellEntries || gFollowed[entry].browser == nullptr ||
+        gFollowed[entry].connection != connection)
+        return;
+    if (gInHandler)
+        PostMessageA(gWatchWnd, WM_WATCH_QUIT, static_cast<WPARAM>(entry), connection);
+    else
+        Unfollow(entry);
+}
+
 // Follows one browser of the list, unless it is followed already. Returns 0 when the
 // shell has gone away.
 static int Follow(IWebBrowser2* browser)
@@ -489,6 +507,7 @@ static int Follow(IWebBrowser2* browser)
     browser->AddRef();
     f->connection = ++gConnections;
     f->sawEvent = 0;
+    f->quit = 0;
     f->opened[0] = '\0';
     EventSink* sink = &gTabSinks[entry];
     sink->events = &DIID_DWebBrowserEvents2;
@@ -631,8 +650,14 @@ static void Enumerate(void)
     gQuietEnumeration = 0;
     gEnumerating = 0;
     gStartOverWanted = 0;
-    if (!alive)
+    if (!alive) {
         StartOver();
+        return;
+    }
+    for (int i = 0; i < kShellEntries; ++i) {
+        if (gFollowed[i].browser != nullptr && gFollowed[i].quit)
+            Unfollow(i);
+    }
 }
 
 // Connects to the shell's window list and its events. Returns 0 when there is none.
@@ -838,7 +863,17 @@ static void OnRetryTimer(void)
         SetTimer(gWatchWnd, kTimerRetry, kRetryDelaysMs[gRetry], nullptr);
 }
 
+static LRESULT HandleWatch(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam);
+
 static LRESULT CALLBACK WatchWndProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam)
+{
+    ++gInHandler;
+    const LRESULT result = HandleWatch(wnd, msg, wParam, lParam);
+    --gInHandler;
+    return result;
+}
+
+static LRESULT HandleWatch(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam)
 {
     if (msg != 0 && msg == gTaskbarCreated) {
         OnTaskbarCreated();
@@ -852,10 +887,15 @@ static LRESULT CALLBACK WatchWndProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM l
         return 0;
     case WM_WATCH_QUIT: {
         const int entry = static_cast<int>(wParam);
-        // The tab has gone: its connection ends now, not at the next enumeration.
+        // The tab has gone: its connection ends now, or as soon as the enumeration under
+        // way, which may be using it, is over.
         if (entry >= 0 && entry < kShellEntries && gFollowed[entry].browser != nullptr &&
-            gFollowed[entry].connection == static_cast<int>(lParam) && !gEnumerating)
-            Unfollow(entry);
+            gFollowed[entry].connection == static_cast<int>(lParam)) {
+            if (gEnumerating)
+                gFollowed[entry].quit = 1;
+            else
+                Unfollow(entry);
+        }
         return 0;
     }
     case WM_WATCH_NAVIGATED:
