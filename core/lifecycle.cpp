@@ -87,8 +87,10 @@ LRESULT OnClose(HWND wnd)
         KillTimer(wnd, TIMER_PENDING_BASE + i);
 
     if (gStartStage == kStartComplete) {
+        // The watcher lets go of Explorer's windows, within a bounded time that runs
+        // while the tray icon is taken away: both may wait on a hung Explorer.
+        AskShellWatcherToStop();
         DeleteTrayIcon();
-        // The watcher lets go of Explorer's windows, within a bounded time.
         StopShellWatcher();
         // The recorder ends before the lock goes; a recording under way is finished.
         StopRecorder();

@@ -966,14 +966,27 @@ void StartShellWatcher(void)
     CloseHandle(ready);
 }
 
+static DWORD gStopAsked;  // when the watcher was asked to end
+
+void AskShellWatcherToStop(void)
+{
+    if (gWatcherThread == nullptr || gStopAsked != 0)
+        return;
+    gStopAsked = GetTickCount() | 1;
+    if (gWatchWnd != nullptr)
+        PostMessageA(gWatchWnd, WM_WATCH_STOP, 0, 0);
+}
+
 void StopShellWatcher(void)
 {
     if (gWatcherThread == nullptr)
         return;
-    HWND watch = gWatchWnd;
-    if (watch != nullptr)
-        PostMessageA(watch, WM_WATCH_STOP, 0, 0);
-    const DWORD waited = WaitForSingleObject(gWatcherThread, kStopWaitMs);
+    AskShellWatcherToStop();
+    // The time since it was asked counts: the shut-down's other waits overlap this one.
+    const DWORD spent = GetTickCount() - gStopAsked;
+    const DWORD waited =
+        WaitForSingleObject(gWatcherThread, spent < kStopWaitMs ? kStopWaitMs - spent : 0);
+    gStopAsked = 0;
     CloseHandle(gWatcherThread);
     gWatcherThread = nullptr;
     gWatchWnd = nullptr;

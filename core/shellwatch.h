@@ -12,8 +12,11 @@ enum { WM_TK_SHELLNAV = WM_APP + 2 };
 
 // Starts the watcher (the main window exists); it connects to the shell by itself.
 void StartShellWatcher(void);
-// Ends the watcher: its connections released, the thread ended. Waits a bounded time;
-// a watcher stuck in a call to a hung shell is left to end with the process.
+// Asks the watcher to end and returns at once.
+void AskShellWatcherToStop(void);
+// Ends the watcher: its connections released, the thread ended. Waits a bounded time
+// from when it was asked; a watcher stuck in a call to a hung shell is left to end with
+// the process.
 void StopShellWatcher(void);
 
 // Takes the oldest navigation from the inbox: the tab's window and the folder. Returns
