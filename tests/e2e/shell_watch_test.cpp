@@ -3,8 +3,10 @@
 // window, which registers with Wine's list.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstdio>
 #include <string>
+#include <thread>
 
 #include "fixtures/standin_shell.h"
 #include "testsupport.h"
@@ -259,6 +261,78 @@ TEST_F(ShellWatch, ChosenEntryShownByAModernWindowComesForwardAndIsRecorded)
     EXPECT_TRUE(WaitFor([&] { return !IsIconic(root) && GetForegroundWindow() == root; }));
     EXPECT_TRUE(FileHistoryBecomes(ini_, {"C:\\reuse", "C:\\Windows"}));
     EXPECT_EQ(FindWineFolderWindow("reuse"), nullptr);
+}
+
+// Counts the saves of the settings file: each one renames the new file over it.
+class SaveCounter {
+public:
+    explicit SaveCounter(const std::string& dir)
+    {
+        folder_ = CreateFileA(dir.c_str(), FILE_LIST_DIRECTORY,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+        watching_ = std::thread([this] { Watch(); });
+    }
+    ~SaveCounter()
+    {
+        stop_ = true;
+        CancelIoEx(folder_, nullptr);
+        CloseHandle(folder_);
+        watching_.join();
+    }
+    int Saves() const { return saves_; }
+
+private:
+    void Watch()
+    {
+        alignas(DWORD) char buffer[16384];
+        DWORD got = 0;
+        while (!stop_ && ReadDirectoryChangesW(folder_, buffer, sizeof buffer, FALSE,
+                                               FILE_NOTIFY_CHANGE_FILE_NAME, &got, nullptr,
+                                               nullptr)) {
+            for (DWORD at = 0; got != 0;) {
+                const auto* note = reinterpret_cast<const FILE_NOTIFY_INFORMATION*>(buffer + at);
+                const std::wstring name(note->FileName, note->FileNameLength / sizeof(WCHAR));
+                if (note->Action == FILE_ACTION_RENAMED_NEW_NAME && name == L"Trailkeep.ini")
+                    ++saves_;
+                if (note->NextEntryOffset == 0)
+                    break;
+                at += note->NextEntryOffset;
+            }
+        }
+    }
+
+    HANDLE folder_;
+    std::atomic<bool> stop_{false};
+    std::atomic<int> saves_{0};
+    std::thread watching_;
+};
+
+// One navigation that the address-bar hook and the watcher both report is one recording:
+// one save. (A window of Windows XP reports both ways.)
+TEST_F(ShellWatch, NavigationReportedByHookAndWatcherIsRecordedOnce)
+{
+    LaunchWatched("");
+    HWND tab = Open(L"C:\\first");
+    ASSERT_NE(tab, nullptr);
+    ASSERT_TRUE(FileHistoryBecomes(ini_, {"C:\\first"}));
+    HWND root = GetAncestor(tab, GA_ROOT);
+    // An address field in the window, as XP's Explorer has: the hook sees its text.
+    HWND edit = CreateWindowExW(0, L"Edit", L"", WS_CHILD | WS_VISIBLE, 0, 0, 200, 20, root,
+                                nullptr, nullptr, nullptr);
+    ASSERT_NE(edit, nullptr);
+    ASSERT_TRUE(BringToFront(root));
+
+    SaveCounter counter(dir_);
+    SetWindowTextW(edit, L"C:\\both");
+    Go(tab, L"C:\\both");
+    EXPECT_TRUE(FileHistoryBecomes(ini_, {"C:\\both", "C:\\first"}));
+    // A navigation after it shows that both reports have been handled.
+    Go(tab, L"C:\\after");
+    EXPECT_TRUE(FileHistoryBecomes(ini_, {"C:\\after", "C:\\both", "C:\\first"}));
+    EXPECT_TRUE(WaitFor([&] { return counter.Saves() >= 2; }));
+    EXPECT_EQ(counter.Saves(), 2);
+    DestroyWindow(edit);
 }
 
 // Wine's own folder window registers with Wine's list, which finds windows by folder but
