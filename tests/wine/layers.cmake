@@ -104,7 +104,7 @@ if(TK_CALLGRIND_INCLUDE)
         ${CMAKE_SOURCE_DIR}/resources/trailkeep.rc)
     target_link_libraries(tk_bench PRIVATE tk_testsupport trailkeep_core)
     target_link_options(tk_bench PRIVATE -static)
-    add_dependencies(tk_bench Trailkeep Trailhook Trailmenu standin_explorer)
+    add_dependencies(tk_bench Trailkeep Trailhook Trailmenu standin_explorer standin_shell)
 
     add_custom_target(bench
         COMMAND bash ${CMAKE_CURRENT_LIST_DIR}/../bench/run-bench.sh ${CMAKE_BINARY_DIR}/tkwine
