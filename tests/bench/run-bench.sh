@@ -81,8 +81,13 @@ echo "Wake-ups of Trailkeep's threads while idle for ${idle_seconds} s (a follow
 echo "nothing happening; context switches per thread, counted by the kernel)"
 "$tkwine" run "$bin/tk_bench.exe" --idle $((idle_seconds + 15)) >"$work/idle.log" 2>&1 &
 idler=$!
-for _ in $(seq 100); do grep -q '^idle' "$work/idle.log" 2>/dev/null && break; sleep 0.2; done
-pid=$(pgrep -f 'Trailkeep\.exe' | head -n 1 || true)
+for _ in $(seq 300); do grep -q '^idle' "$work/idle.log" 2>/dev/null && break; sleep 0.2; done
+# This tree's Trailkeep, not another tree's: Wine shows the program's Windows path.
+exe="Z:${bin//\//\\}\\Trailkeep.exe"
+pid=
+for candidate in $(pgrep -f 'Trailkeep\.exe' || true); do
+    [ "$(tr -d '\0' <"/proc/$candidate/cmdline" 2>/dev/null)" = "$exe" ] && pid=$candidate
+done
 if [ -z "$pid" ] || ! grep -q '^idle' "$work/idle.log"; then
     echo "  bench: Trailkeep did not come up idle" >&2
 else
