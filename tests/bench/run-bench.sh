@@ -79,19 +79,22 @@ switches() {  # switches PID: "tid count" per thread
 echo
 echo "Wake-ups of Trailkeep's threads while idle for ${idle_seconds} s (a followed folder window,"
 echo "nothing happening; context switches per thread, counted by the kernel)"
-"$tkwine" run "$bin/tk_bench.exe" --idle $((idle_seconds + 15)) >"$work/idle.log" 2>&1 &
+"$tkwine" run "$bin/tk_bench.exe" --idle $((idle_seconds + 30)) >"$work/idle.log" 2>&1 &
 idler=$!
-for _ in $(seq 300); do grep -q '^idle' "$work/idle.log" 2>/dev/null && break; sleep 0.2; done
 # This tree's Trailkeep, not another tree's: Wine shows the program's Windows path.
 exe="Z:${bin//\//\\}\\Trailkeep.exe"
 pid=
-for candidate in $(pgrep -f 'Trailkeep\.exe' || true); do
-    [ "$(tr -d '\0' <"/proc/$candidate/cmdline" 2>/dev/null)" = "$exe" ] && pid=$candidate
+for _ in $(seq 300); do
+    for candidate in $(pgrep -f 'Trailkeep\.exe' || true); do
+        [ "$(tr -d '\0' <"/proc/$candidate/cmdline" 2>/dev/null)" = "$exe" ] && pid=$candidate
+    done
+    [ -n "$pid" ] && break
+    sleep 0.2
 done
-if [ -z "$pid" ] || ! grep -q '^idle' "$work/idle.log"; then
-    echo "  bench: Trailkeep did not come up idle" >&2
+if [ -z "$pid" ]; then
+    echo "  bench: Trailkeep did not come up" >&2
 else
-    sleep 5  # start-up work settles
+    sleep 10  # the window opens and is followed; start-up work settles
     switches "$pid" >"$work/before"
     sleep "$idle_seconds"
     switches "$pid" >"$work/after"
