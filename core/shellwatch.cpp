@@ -691,6 +691,13 @@ static int Connect(void)
     }
     if (gList != nullptr)
         Enumerate();
+    // A list that cannot be enumerated is asked by ID list when the user chooses a
+    // folder; the shell's parsing of paths is loaded now, not while the main thread waits.
+    if (gList != nullptr && !gListEnumerates) {
+        PIDLIST_ABSOLUTE warm = nullptr;
+        if (SUCCEEDED(SHParseDisplayName(L"C:\\", nullptr, &warm, 0, nullptr)))
+            CoTaskMemFree(warm);
+    }
     return 1;
 }
 
