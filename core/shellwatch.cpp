@@ -88,6 +88,9 @@ static int gQuietEnumeration;        // the first enumeration after connecting: 
                                      // already open are followed, not recorded
 static int gRetry;                   // retries left after a new start of Explorer
 static int gConnections;             // counts connections, so late events are told apart
+static int gInHandler;               // a handler of the watcher's own runs (its calls may
+                                     // let the shell's events in)
+static DWORD gStopAsked;             // when the watcher was asked to end (main thread)
 
 // Per followed entry (same index as the table), only on the watcher thread.
 struct Followed {
@@ -159,7 +162,6 @@ static EventSink gTabSinks[kShellEntries];
 
 static void OnNavigateComplete(int entry, int connection, DISPPARAMS* params);
 static void OnQuit(int entry, int connection);
-static int gInHandler;  // one of the watcher's own handlers runs (its calls may let events in)
 
 STDMETHODIMP EventSink::Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT*,
                                EXCEPINFO*, UINT*)
@@ -972,8 +974,6 @@ void StartShellWatcher(void)
         WaitForSingleObject(ready, INFINITE);
     CloseHandle(ready);
 }
-
-static DWORD gStopAsked;  // when the watcher was asked to end
 
 void AskShellWatcherToStop(void)
 {
