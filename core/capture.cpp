@@ -9,6 +9,8 @@
 #include "peers.h"
 #include "protocol.h"
 #include "settings.h"
+#include "shellnav.h"
+#include "shellwatch.h"
 #include "trailkeep.h"
 
 PathSlot gCapturedPath;
@@ -17,6 +19,7 @@ int gNextPending;
 
 enum { kHandoffWaitMs = 1000 };
 
+static ReportLog gReports;           // recent reports of the hook and the watcher
 static HANDLE gRecorderReady;        // set once the recorder thread owns a message queue
 static volatile LONG gRecorderStop;  // set under the history lock at shut-down
 
@@ -98,24 +101,10 @@ static void ParkCapturedPath(HWND wnd)
     SetTimer(gMainWnd, TIMER_PENDING_BASE + slot, 200, nullptr);
 }
 
-void OnCaptured(WPARAM wParam, LPARAM lParam)
+// Filters, then the recorder at once or a pending slot: every captured path that is
+// wanted takes this road, whoever reported it. The path is in the captured-path buffer.
+static void AcceptCapturedPath(HWND wnd)
 {
-    // The hook may post from a process of the other bitness. Window handles are 32-bit
-    // significant on 64-bit Windows, so the handle survives the 32-bit lParam of a
-    // 32-bit sender exactly.
-    HWND wnd = reinterpret_cast<HWND>(lParam);
-    // Until start-up has finished there is no recorder and the lock may not exist yet
-    // (a start-up failure box runs a modal loop): such early captures are dropped, as
-    // are captures while busy and those whose window has gone.
-    const int wanted = gStartStage == kStartComplete && !gBusy && WindowExists(wnd) &&
-                       WindowExists(GetAncestor(wnd, GA_ROOT));
-    if (wParam == TK_HANDOFF_TAG) {
-        if (!TakeHandoffTitle(wanted))
-            return;
-    } else if (!wanted) {
-        return;
-    }
-
     // Capture filters. Only the main thread writes the captured path, so it reads it
     // here without the lock.
     if (LogTourokuData == 0 && IsRegisteredFolder(gCapturedPath))
@@ -136,6 +125,70 @@ void OnCaptured(WPARAM wParam, LPARAM lParam)
         ParkCapturedPath(wnd);
 }
 
+// 1 when Trailkeep takes captures now and the window that shows the path still exists.
+static int CaptureWanted(HWND wnd)
+{
+    // Until start-up has finished there is no recorder and the lock may not exist yet
+    // (a start-up failure box runs a modal loop): such early captures are dropped, as
+    // are captures while busy and those whose window has gone.
+    return gStartStage == kStartComplete && !gBusy && WindowExists(wnd) &&
+           WindowExists(GetAncestor(wnd, GA_ROOT));
+}
+
+// One navigation that both the hook and the watcher report is recorded once.
+static int RepeatsOtherReport(HWND wnd, int source)
+{
+    return IsRepeatedReport(&gReports, GetAncestor(wnd, GA_ROOT), gCapturedPath, source,
+                            GetTickCount());
+}
+
+void OnCaptured(WPARAM wParam, LPARAM lParam)
+{
+    // The hook may post from a process of the other bitness. Window handles are 32-bit
+    // significant on 64-bit Windows, so the handle survives the 32-bit lParam of a
+    // 32-bit sender exactly.
+    HWND wnd = reinterpret_cast<HWND>(lParam);
+    const int wanted = CaptureWanted(wnd);
+    if (wParam == TK_HANDOFF_TAG) {
+        if (!TakeHandoffTitle(wanted) || RepeatsOtherReport(wnd, kFromHook))
+            return;
+    } else if (!wanted) {
+        return;
+    }
+    AcceptCapturedPath(wnd);
+}
+
+void OnShellNavigation(void)
+{
+    HWND wnd = nullptr;
+    PathSlot path;
+    // One navigation a message: the watcher posts one for each it reports, and the
+    // recorder takes each path from the captured-path buffer before the next is written.
+    if (!TakeShellNavigation(&wnd, path) || !CaptureWanted(wnd))
+        return;
+    EnterCriticalSection(&gHistoryLock);
+    CopyPath(gCapturedPath, path);
+    LeaveCriticalSection(&gHistoryLock);
+    if (RepeatsOtherReport(wnd, kFromWatcher))
+        return;
+    AcceptCapturedPath(wnd);
+}
+
+// Whether a parked path's window still shows it when its delay has run out: by what the
+// watcher knows of a folder tab, else by the window's text, else, for a folder window
+// found through the shell's list, by asking the list again.
+static int StillShows(HWND wnd, const char* path)
+{
+    const int known = ShellWindowShows(wnd, path);
+    if (known != kUnknownWindow)
+        return known == kShowsPath;
+    char text[kPathSize];
+    ReadWindowText(wnd, text);
+    if (SamePath(text, path))
+        return 1;
+    return GetAncestor(wnd, GA_ROOT) == wnd && FindShellWindowShowing(path) == wnd;
+}
+
 void OnPendingTick(int slot)
 {
     if (slot < 0 || slot >= kPendingSlots)
@@ -146,9 +199,7 @@ void OnPendingTick(int slot)
     KillTimer(gMainWnd, TIMER_PENDING_BASE + slot);
     HWND wnd = static_cast<HWND>(pending->window);
     if (WindowExists(wnd)) {
-        char text[kPathSize];
-        ReadWindowText(wnd, text);
-        if (SamePath(text, pending->path)) {
+        if (StillShows(wnd, pending->path)) {
             EnterCriticalSection(&gHistoryLock);
             CopyPath(gCapturedPath, pending->path);
             LeaveCriticalSection(&gHistoryLock);

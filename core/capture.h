@@ -12,6 +12,8 @@ extern int gNextPending;                     // the slot the next parked path ta
 // WM_TK_CAPTURED on the main window: wParam TK_HANDOFF_TAG (path in the title) or 0
 // (path already in the captured-path buffer); lParam the window that shows the path.
 void OnCaptured(WPARAM wParam, LPARAM lParam);
+// WM_TK_SHELLNAV: a navigation that the shell-window watcher reported.
+void OnShellNavigation(void);
 // WM_TIMER of pending slot `slot`.
 void OnPendingTick(int slot);
 

@@ -7,6 +7,7 @@
 #include "maintenance.h"
 #include "protocol.h"
 #include "settings.h"
+#include "shellwatch.h"
 #include "trailkeep.h"
 #include "../dialogs/dialogs.h"
 #include "../hooklib/trailhook.h"
@@ -54,6 +55,7 @@ LRESULT OnCreate(HWND wnd)
 
     AddTrayIcon();
     StartRecorder();
+    StartShellWatcher();
 
     // Filter purges, the vanished-folder purge and the cap. Nothing is saved here:
     // the file keeps the old entries until the next history save.
@@ -85,7 +87,11 @@ LRESULT OnClose(HWND wnd)
         KillTimer(wnd, TIMER_PENDING_BASE + i);
 
     if (gStartStage == kStartComplete) {
+        // The watcher lets go of Explorer's windows, within a bounded time that runs
+        // while the tray icon is taken away: both may wait on a hung Explorer.
+        AskShellWatcherToStop();
         DeleteTrayIcon();
+        StopShellWatcher();
         // The recorder ends before the lock goes; a recording under way is finished.
         StopRecorder();
     }

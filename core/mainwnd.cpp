@@ -3,6 +3,7 @@
 
 #include "capture.h"
 #include "protocol.h"
+#include "shellwatch.h"
 #include "trailkeep.h"
 #include "../menus/menus.h"
 
@@ -93,6 +94,7 @@ static LRESULT Dispatch(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam)
     case WM_TK_TRAY: OnTrayNotify(wParam, lParam); return 0;
     case WM_TK_DRAGHOVER: OnDragHover(); return 0;
     case WM_TK_DROP: OnDrop(); return 0;
+    case WM_TK_SHELLNAV: OnShellNavigation(); return 0;
     }
     return DefWindowProcA(wnd, msg, wParam, lParam);
 }

@@ -6,6 +6,7 @@
 #define TRAILHOOK_BUILD
 #include "trailhook.h"
 
+#include "ansipath.h"
 #include "pathtest.h"
 #include "../core/mainlookup.h"
 #include "../core/protocol.h"
@@ -62,14 +63,12 @@ static int IsWidePath(HWND edit, const char* text)
 }
 
 // Copies the text of a WM_SETTEXT to `edit` into a path slot, in the ANSI code page.
-// Returns 0 when it is no path text or does not fit in 255 characters.
+// Returns 0 when it is no path text, does not fit in 255 characters, or names a folder
+// the ANSI code page cannot spell.
 static int CopyText(HWND edit, const char* text, char* path)
 {
-    if (IsWidePath(edit, text)) {
-        const int n = WideCharToMultiByte(CP_ACP, 0, reinterpret_cast<const WCHAR*>(text), -1,
-                                          path, kTextSize, nullptr, nullptr);
-        return n > 0;
-    }
+    if (IsWidePath(edit, text))
+        return WideToAnsiPath(reinterpret_cast<const WCHAR*>(text), path, kTextSize);
     int n = 0;
     for (; n < kTextSize && text[n] != '\0'; ++n)
         path[n] = text[n];

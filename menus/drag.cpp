@@ -7,6 +7,7 @@
 #include "openfolder.h"
 
 #include "../core/paths.h"
+#include "../core/shellwatch.h"
 #include "../core/trailkeep.h"
 
 enum {
@@ -233,6 +234,10 @@ void OnDrop(void)
     cls[0] = '\0';
     GetClassNameA(root, cls, kClassSize);
     if (!IsExplorerClass(cls))
+        return;
+    // A folder window the shell's list knows goes there through its browser: modern
+    // Explorer has no address field to type into.
+    if (NavigateShellWindow(root, gDropBuffer))
         return;
     EnumChildWindows(root, SetPathToEdit, reinterpret_cast<LPARAM>(gDropBuffer));
     if (!SamePath(gDropBuffer, kFolderSetOK))

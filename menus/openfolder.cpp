@@ -8,6 +8,7 @@
 #include "../core/paths.h"
 #include "../core/peers.h"
 #include "../core/settings.h"
+#include "../core/shellwatch.h"
 
 static HWND gFoundWindow;  // the match of the last enumeration; cleared before each
 
@@ -37,9 +38,27 @@ BOOL CALLBACK FindExplorerByText(HWND wnd, LPARAM path)
     return gFoundWindow == nullptr;
 }
 
+// A folder window or tab that the shell's window list knows to show the folder; its
+// top-level window comes forward, restored if minimised. On Vista and later the titles
+// and texts of folder windows are display names, so the search below finds none there.
+static HWND FindListedFolder(const char* path)
+{
+    HWND shown = FindShellWindowShowing(path);
+    if (shown == nullptr)
+        return nullptr;
+    HWND root = GetAncestor(shown, GA_ROOT);
+    if (IsIconic(root))
+        ShowWindow(root, SW_RESTORE);
+    SetForegroundWindow(root);
+    return shown;
+}
+
 // An Explorer window whose title or one of whose descendants' text is the path.
 static HWND FindOpenFolder(const char* path)
 {
+    HWND listed = FindListedFolder(path);
+    if (listed != nullptr)
+        return listed;
     static const char* const kClasses[] = {"CabinetWClass", "ExploreWClass"};
     for (const char* cls : kClasses) {
         HWND wnd = FindWindowA(cls, path);

@@ -1,13 +1,17 @@
 // Latencies with the real Trailkeep under Wine, timed with QueryPerformanceCounter:
 //   capture  a stand-in Explorer in the foreground sets a new path into its address field;
 //            timed until the path stands as Log_00 in Trailkeep.ini, and until the whole
-//            history is saved; beside it one SaveHistory() run in this process;
+//            history is saved; beside it one SaveHistory() run in this process; and a
+//            navigation of a modern folder window of the stand-in shell, learned by the
+//            shell-window watcher, until it stands as Log_00;
 //   menu     a launcher request (posted, or by starting Trailmenu.exe) until the folder
 //            menu is on screen;
 //   drag     one movement of the drag marker (restore, save, transparent blit), drawn by
 //            Trailkeep's own code in this process.
 // Prints one table row per figure. Run by run-bench.sh as
 //   tk_bench.exe [capture runs] [menu runs] [drag movements]
+// or, to leave Trailkeep idle with a followed folder window for the script to watch,
+//   tk_bench.exe --idle SECONDS
 #include <windows.h>
 
 #include <algorithm>
@@ -16,6 +20,7 @@
 #include <string>
 #include <vector>
 
+#include "fixtures/standin_shell.h"
 #include "testsupport.h"
 
 #include "core/history.h"
@@ -180,6 +185,79 @@ void MeasureCapture(int runs, Figure* logZero, Figure* saved)
     CloseTrailkeep(&trailkeep, main);
 }
 
+// Trailkeep started on a full history with the stand-in shell's list, and one modern
+// folder window in the foreground that its watcher follows. Returns the window's tab.
+HWND StartWatched(const std::string& dir, Process* trailkeep, HWND* main)
+{
+    const std::string ini = dir + "\\Trailkeep.ini";
+    WriteFileBytes(ini, SettingsText(0));
+    if (!UseStandinShell(true) || StartStandinShell(false) == 0)
+        return nullptr;
+    *main = StartTrailkeep(trailkeep, dir);
+    HWND tab = nullptr;
+    if (*main == nullptr || !WaitShellLog("Advise list", kStepDeadlineMs) ||
+        !ShellCommand(kShellOpenWindow, nullptr, L"C:\\bench\\opened", &tab) ||
+        !WaitShellLog((std::string("Advise ") + ShellLogTab(tab).text).c_str(), kStepDeadlineMs))
+        return nullptr;
+    HWND root = GetAncestor(tab, GA_ROOT);
+    SetForegroundWindow(root);
+    WaitFor([&] { return GetForegroundWindow() == root; }, kStepDeadlineMs);
+    return tab;
+}
+
+// Each run navigates the followed window; Trailkeep records the folder at the front.
+void MeasureShellCapture(int runs, Figure* logZero)
+{
+    const std::string dir = MakeScratchDir("bench-shell");
+    const std::string ini = dir + "\\Trailkeep.ini";
+    Process trailkeep;
+    HWND main = nullptr;
+    HWND tab = StartWatched(dir, &trailkeep, &main);
+    if (tab == nullptr) {
+        std::printf("  capture: the stand-in shell or Trailkeep's watcher did not start\n");
+        UseStandinShell(false);
+        return;
+    }
+    for (int run = -1; run < runs; ++run) {  // run -1 warms up and is not counted
+        wchar_t wide[64];
+        wsprintfW(wide, L"C:\\bench\\navigated%03d", run + 1);
+        char path[64];
+        wsprintfA(path, "C:\\bench\\navigated%03d", run + 1);
+        const std::string line =
+            std::string("NavigateComplete2 ") + ShellLogTab(tab).text + " " + path;
+        HWND result = nullptr;
+        const double start = Now();
+        ShellCommand(kShellNavigate, tab, wide, &result);
+        const bool front = WaitFor([&] { return LogZeroIs(ini, path); }, kStepDeadlineMs, kPollMs);
+        const double atFront = Now();
+        // The next command only once the stand-in has fired this one's event.
+        WaitShellLog(line.c_str(), kStepDeadlineMs);
+        if (run >= 0)
+            AddSample(logZero, front, atFront - start);
+    }
+    CloseTrailkeep(&trailkeep, main);
+    UseStandinShell(false);
+}
+
+// Trailkeep left alone with a followed folder window, for the script that counts its
+// threads' wake-ups meanwhile.
+int StayIdle(int seconds)
+{
+    const std::string dir = MakeScratchDir("bench-idle");
+    Process trailkeep;
+    HWND main = nullptr;
+    if (StartWatched(dir, &trailkeep, &main) == nullptr) {
+        UseStandinShell(false);
+        return 1;
+    }
+    std::printf("idle\n");
+    std::fflush(stdout);
+    Sleep(static_cast<DWORD>(seconds) * 1000);
+    CloseTrailkeep(&trailkeep, main);
+    UseStandinShell(false);
+    return 0;
+}
+
 // The history save as it was before saves replaced the file in one step: one profile
 // write per key, straight into the file. Kept here to compare the two in the same run.
 void SaveHistoryKeyByKey()
@@ -293,6 +371,8 @@ void MeasureDragMove(int movements, Figure* figure)
 
 int main(int argc, char** argv)
 {
+    if (argc > 2 && std::string(argv[1]) == "--idle")
+        return StayIdle(std::atoi(argv[2]));
     const int captureRuns = argc > 1 ? std::atoi(argv[1]) : 50;
     const int menuRuns = argc > 2 ? std::atoi(argv[2]) : 20;
     const int dragMoves = argc > 3 ? std::atoi(argv[3]) : 500;
@@ -300,12 +380,14 @@ int main(int argc, char** argv)
 
     Figure logZero{"capture: path set -> Log_00 in Trailkeep.ini"};
     Figure wholeSave{"capture: path set -> whole history saved"};
+    Figure shellZero{"capture: stand-in navigation -> Log_00 (watcher)"};
     Figure saveHistory{"SaveHistory(), 50 entries, in this process"};
     Figure saveByKey{"former save: a profile write per key, 50 entries"};
     Figure posted{"menu: WM_TK_TRAY posted -> \"#32768\" visible"};
     Figure launched{"menu: Trailmenu.exe started -> \"#32768\" visible"};
     Figure dragMove{"drag move: restore, save, transparent blit"};
     MeasureCapture(captureRuns, &logZero, &wholeSave);
+    MeasureShellCapture(captureRuns, &shellZero);
     MeasureSaveHistory(captureRuns, SaveHistory, &saveHistory);
     MeasureSaveHistory(captureRuns, SaveHistoryKeyByKey, &saveByKey);
     MeasureMenu(menuRuns, false, &posted);
@@ -315,7 +397,7 @@ int main(int argc, char** argv)
     std::printf("\n");
     PrintHeader();
     for (const Figure& figure :
-         {logZero, wholeSave, saveHistory, saveByKey, posted, launched, dragMove})
+         {logZero, shellZero, wholeSave, saveHistory, saveByKey, posted, launched, dragMove})
         Print(figure);
     return 0;
 }

@@ -7,6 +7,7 @@ set -euo pipefail
 tkwine=$1 wine_root=$2 bin=$3 work=$4
 hook_calls=10000   # calls of each hook variant
 capture_runs=50
+idle_seconds=60    # Trailkeep left alone while its threads' wake-ups are counted
 menu_runs=20
 drag_moves=500
 
@@ -60,6 +61,49 @@ echo
 # --- Latencies with the real Trailkeep ------------------------------------------------
 echo "Latencies by QueryPerformanceCounter, each condition polled every ~1 ms, after one"
 echo "warm-up run. Capture: LogDelay 0, history full at 50 entries, the stand-in Explorer in"
-echo "the foreground. Menu: 50 history entries and 30 registered folders; closed with Escape."
+echo "the foreground (hook), or a followed window of the stand-in shell (watcher)."
+echo "Menu: 50 history entries and 30 registered folders; closed with Escape."
 echo "Drag: the marker moved $drag_moves times on this display, in the benchmark's own process."
 "$tkwine" run "$bin/tk_bench.exe" "$capture_runs" "$menu_runs" "$drag_moves"
+
+# --- Wake-ups while nothing happens ---------------------------------------------------
+# Trailkeep idles with a folder window that its watcher follows; every thread of its
+# process (Wine's own included) is a Linux thread, whose context switches the kernel counts.
+switches() {  # switches PID: "tid count" per thread
+    local task
+    for task in /proc/"$1"/task/*; do
+        awk -v tid="${task##*/}" '/^(non)?voluntary_ctxt_switches/ { n += $2 } END { print tid, n }' \
+            "$task/status" 2>/dev/null || true
+    done
+}
+echo
+echo "Wake-ups of Trailkeep's threads while idle for ${idle_seconds} s (a followed folder window,"
+echo "nothing happening; context switches per thread, counted by the kernel)"
+"$tkwine" run "$bin/tk_bench.exe" --idle $((idle_seconds + 30)) >"$work/idle.log" 2>&1 &
+idler=$!
+# This tree's Trailkeep, not another tree's: Wine shows the program's Windows path.
+exe="Z:${bin//\//\\}\\Trailkeep.exe"
+pid=
+for _ in $(seq 300); do
+    for candidate in $(pgrep -f 'Trailkeep\.exe' || true); do
+        [ "$(tr -d '\0' <"/proc/$candidate/cmdline" 2>/dev/null)" = "$exe" ] && pid=$candidate
+    done
+    [ -n "$pid" ] && break
+    sleep 0.2
+done
+if [ -z "$pid" ]; then
+    echo "  bench: Trailkeep did not come up" >&2
+else
+    sleep 10  # the window opens and is followed; start-up work settles
+    switches "$pid" >"$work/before"
+    sleep "$idle_seconds"
+    switches "$pid" >"$work/after"
+    awk -v minutes="$idle_seconds" '
+        NR == FNR { before[$1] = $2; next }
+        { d = $2 - before[$1]; total += d; if (d > 0) busy++; threads++ }
+        END { printf "  %d threads, %d woke at all; %.1f wake-ups per minute in all\n",
+                     threads, busy, total * 60 / minutes }' "$work/before" "$work/after"
+    awk 'NR == FNR { before[$1] = $2; next } { d = $2 - before[$1]; if (d > 0) printf "    thread %s: %d\n", $1, d }' \
+        "$work/before" "$work/after"
+fi
+wait "$idler" || true

@@ -3,6 +3,7 @@
 // after a rest over it, and what ends a drag. A stand-in taskbar records the clicks it gets.
 #include <gtest/gtest.h>
 
+#include "fixtures/standin_shell.h"
 #include "testsupport.h"
 
 #include "core/protocol.h"
@@ -306,6 +307,42 @@ TEST_F(Drags, EntryDroppedOnExplorerTakesItThere)
     EXPECT_TRUE(WaitFor([&] { return GetForegroundWindow() == target.window; }));
     EXPECT_TRUE(FileHistoryBecomes(ini_, {"C:\\Users", "C:\\Windows"}));
     EXPECT_EQ(TaskbarClicks(), 0);
+    ExpectDragEnded();
+}
+
+// The entry dropped on a modern folder window, which has no address field: the window is
+// navigated through its browser (the stand-in shell logs the call), and its navigation
+// is recorded like any other.
+TEST_F(Drags, EntryDroppedOnAModernFolderWindowGoesThereThroughItsBrowser)
+{
+    ASSERT_TRUE(UseStandinShell(true));
+    struct ShellOff {
+        ~ShellOff() { UseStandinShell(false); }
+    } shellOff;
+    ASSERT_NE(StartStandinShell(false), 0u);
+    Launch(kTwoEntries);
+    // Windows open before the watcher has connected are only followed: open it after.
+    ASSERT_TRUE(WaitShellLog("Advise list"));
+    HWND tab = nullptr;
+    ASSERT_TRUE(ShellCommand(kShellOpenWindow, nullptr, L"C:\\start", &tab));
+    // Followed by Trailkeep's watcher, which saw it open on its folder.
+    ASSERT_TRUE(WaitShellLog((std::string("Advise ") + ShellLogTab(tab).text).c_str()));
+    ASSERT_TRUE(FileHistoryBecomes(ini_, {"C:\\start", "C:\\Windows", "C:\\Users"}));
+    HWND window = GetAncestor(tab, GA_ROOT);
+
+    HWND history = OpenHistory();
+    ASSERT_NE(history, nullptr);
+    ASSERT_TRUE(StartDrag(history, 2, 3));  // C:\Users
+    ASSERT_TRUE(DragTo(Centre(window)));
+    MouseButton(false);
+
+    const std::string call = std::string("Navigate2 ") + ShellLogTab(tab).text + " C:\\Users";
+    EXPECT_TRUE(WaitShellLog(call.c_str())) << ShellLog();
+    HWND browsed = nullptr;
+    ASSERT_TRUE(ShellCommand(kShellBrowseCount, tab, nullptr, &browsed));
+    EXPECT_EQ(browsed, reinterpret_cast<HWND>(2));  // one call, the drop's
+    EXPECT_TRUE(WaitFor([&] { return GetForegroundWindow() == window; }));
+    EXPECT_TRUE(FileHistoryBecomes(ini_, {"C:\\Users", "C:\\start", "C:\\Windows"}));
     ExpectDragEnded();
 }
 

@@ -73,6 +73,8 @@ TEST(AddressBarHook, HandsPathsOverInBothFormsAndNeverReadsPastTheText)
         {"UTF-16 path, Unicode field", wide, L"C:\\dir", 14, "C:\\dir"},
         {"UTF-16 UNC path", wide, L"\\\\srv\\share", 24, "\\\\srv\\share"},
         {"UTF-16 text that is no path", wide, L"xy:z", 10, nullptr},
+        // No ANSI code page of Windows holds "ā"; a best fit would hand "C:\\a\\ab" over.
+        {"UTF-16 path the code page cannot hold", wide, L"C:\\a\\\u0101b", 16, nullptr},
     };
     for (const Case& c : cases) {
         SetWindowTextA(main, TK_MAIN_TITLE);

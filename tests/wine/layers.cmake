@@ -85,7 +85,8 @@ tk_windows_test(tk_e2e_tests e2e
     e2e/menu_test.cpp
     e2e/hardening_test.cpp
     e2e/drag_test.cpp
-    e2e/dialogs_test.cpp)
+    e2e/dialogs_test.cpp
+    e2e/shell_watch_test.cpp)
 add_dependencies(tk_e2e_tests Trailkeep Trailhook Trailmenu standin_explorer standin_taskbar
     standin_shell)
 
@@ -107,7 +108,7 @@ if(TK_CALLGRIND_INCLUDE)
         ${CMAKE_SOURCE_DIR}/resources/trailkeep.rc)
     target_link_libraries(tk_bench PRIVATE tk_testsupport trailkeep_core)
     target_link_options(tk_bench PRIVATE -static)
-    add_dependencies(tk_bench Trailkeep Trailhook Trailmenu standin_explorer)
+    add_dependencies(tk_bench Trailkeep Trailhook Trailmenu standin_explorer standin_shell)
 
     add_custom_target(bench
         COMMAND bash ${CMAKE_CURRENT_LIST_DIR}/../bench/run-bench.sh ${CMAKE_BINARY_DIR}/tkwine

@@ -1,0 +1,360 @@
+// Folder windows of modern Explorer, learned through the shell's window list: a stand-in
+// shell whose windows have no address field that a hook could see, and Wine's own folder
+// window, which registers with Wine's list.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstdio>
+#include <string>
+#include <thread>
+
+#include "fixtures/standin_shell.h"
+#include "testsupport.h"
+
+#include <tlhelp32.h>
+
+using namespace tk;
+
+namespace {
+
+const wchar_t kVirtualFolder[] = L"::{20D04FE0-3AEA-1069-A2D8-08002B30309D}";
+
+// Chooses the second history entry of the folder menu, opened from the tray icon.
+bool ChooseSecondHistoryEntry()
+{
+    POINT icon;
+    if (!TrayIconCentre(&icon))
+        return false;
+    Click(icon.x, icon.y, true);
+    if (WaitForMenus(1) == nullptr)
+        return false;
+    Press(VK_DOWN);
+    Press(VK_RIGHT);
+    if (WaitForMenus(2) == nullptr)
+        return false;
+    Press(VK_DOWN);
+    Press(VK_RETURN);
+    return true;
+}
+
+// A visible top-level window of Wine's own Explorer whose title holds `name`.
+HWND FindWineFolderWindow(const char* name)
+{
+    HWND found = nullptr;
+    for (HWND w = GetTopWindow(nullptr); w != nullptr; w = GetWindow(w, GW_HWNDNEXT)) {
+        char cls[32];
+        GetClassNameA(w, cls, sizeof cls);
+        if (IsWindowVisible(w) && lstrcmpA(cls, "ExplorerWClass") == 0 &&
+            WindowText(w).find(name) != std::string::npos)
+            found = w;
+    }
+    return found;
+}
+
+// How many processes of Explorer run.
+int ExplorerProcesses()
+{
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    PROCESSENTRY32 entry;
+    entry.dwSize = sizeof entry;
+    int count = 0;
+    for (BOOL more = Process32First(snapshot, &entry); more; more = Process32Next(snapshot, &entry))
+        count += lstrcmpiA(entry.szExeFile, "explorer.exe") == 0;
+    CloseHandle(snapshot);
+    return count;
+}
+
+class ShellWatch : public TrailkeepTest {
+protected:
+    void SetUp() override
+    {
+        TrailkeepTest::SetUp();
+        ASSERT_TRUE(UseStandinShell(true));
+        shell_ = StartStandinShell(false);
+        ASSERT_NE(shell_, 0u);
+    }
+    void TearDown() override
+    {
+        TrailkeepTest::TearDown();
+        UseStandinShell(false);
+    }
+    // Starts Trailkeep and waits until its watcher has connected to the stand-in's list.
+    void LaunchWatched(const std::string& ini)
+    {
+        Launch(ini);
+        ASSERT_TRUE(WaitFor([] { return Sinks(nullptr) == 1; })) << ShellLog();
+    }
+    // How many event sinks are connected to a tab's browser, or to the list (null).
+    static int Sinks(HWND tab)
+    {
+        HWND count = nullptr;
+        if (!ShellCommand(kShellCountSinks, tab, nullptr, &count))
+            return -1;
+        return static_cast<int>(reinterpret_cast<INT_PTR>(count)) - 1;
+    }
+    // Each command waits until the stand-in has fired its event: a command that reaches
+    // the stand-in while it still waits on a client's sink runs nested, and under Wine
+    // the events it fires there can be lost.
+    static bool Fired(HWND tab, const wchar_t* path)
+    {
+        char utf8[MAX_PATH * 3];
+        WideCharToMultiByte(CP_UTF8, 0, path, -1, utf8, sizeof utf8, nullptr, nullptr);
+        const std::string line =
+            std::string("NavigateComplete2 ") + ShellLogTab(tab).text + " " + utf8;
+        return WaitShellLog(line.c_str());
+    }
+    static HWND Open(const wchar_t* path)
+    {
+        HWND tab = nullptr;
+        if (!ShellCommand(kShellOpenWindow, nullptr, path, &tab) || !Fired(tab, path))
+            return nullptr;
+        return tab;
+    }
+    static HWND NewTab(HWND root, const wchar_t* path)
+    {
+        HWND tab = nullptr;
+        if (!ShellCommand(kShellNewTab, root, path, &tab) || !Fired(tab, path))
+            return nullptr;
+        return tab;
+    }
+    static void Go(HWND tab, const wchar_t* path)
+    {
+        HWND result = nullptr;
+        EXPECT_TRUE(ShellCommand(kShellNavigate, tab, path, &result) && Fired(tab, path));
+    }
+    static std::string Unadvised(HWND tab)
+    {
+        return std::string("Unadvise ") + ShellLogTab(tab).text;
+    }
+
+    DWORD shell_ = 0;
+};
+
+// Nothing that a hook could see: the navigations reach the history through the list.
+TEST_F(ShellWatch, NavigationsInWindowsAndTabsAreRecordedAndClosingLeavesNoConnection)
+{
+    LaunchWatched("");
+    HWND tab1 = Open(L"C:\\Windows");
+    ASSERT_NE(tab1, nullptr);
+    HWND root = GetAncestor(tab1, GA_ROOT);
+    // A window that opens on a folder: its folder counts.
+    EXPECT_TRUE(FileHistoryBecomes(ini_, {"C:\\Windows"}));
+    ASSERT_TRUE(BringToFront(root));
+    Go(tab1, L"C:\\Program Files");
+    EXPECT_TRUE(FileHistoryBecomes(ini_, {"C:\\Program Files", "C:\\Windows"}));
+
+    // Not recorded: a virtual folder; a folder the ANSI code page cannot spell ("ā").
+    Go(tab1, kVirtualFolder);
+    Go(tab1, L"C:\\a\u0101");
+
+    // A second tab, its own entry of the list, opens active: its folder counts.
+    HWND tab2 = NewTab(root, L"C:\\Users");
+    ASSERT_NE(tab2, nullptr);
+    EXPECT_TRUE(FileHistoryBecomes(ini_, {"C:\\Users", "C:\\Program Files", "C:\\Windows"}));
+    // A tab in the background is not what the user looks at.
+    Go(tab1, L"C:\\background");
+    Go(tab2, L"C:\\tab2");
+    EXPECT_TRUE(FileHistoryBecomes(ini_, {"C:\\tab2", "C:\\Users", "C:\\Program Files",
+                                          "C:\\Windows"}));
+    HWND selected = nullptr;
+    ASSERT_TRUE(ShellCommand(kShellSelectTab, tab1, nullptr, &selected));
+    Go(tab1, L"C:\\tab1");
+    EXPECT_TRUE(FileHistoryBecomes(ini_, {"C:\\tab1", "C:\\tab2", "C:\\Users",
+                                          "C:\\Program Files", "C:\\Windows"}));
+
+    // Closing a tab, then the window: each connection ends while the shell still takes
+    // calls for the tab (it lets go of the tab's sinks after OnQuit, then revokes it).
+    EXPECT_EQ(Sinks(tab2), 1);
+    HWND done = nullptr;
+    ASSERT_TRUE(ShellCommand(kShellSelectTab, tab2, nullptr, &selected));
+    ASSERT_TRUE(ShellCommand(kShellClose, tab2, nullptr, &done));
+    ASSERT_TRUE(WaitShellLog("Revoke 2")) << ShellLog();
+    EXPECT_NE(ShellLog().find(Unadvised(tab2)), std::string::npos) << ShellLog();
+    ASSERT_TRUE(ShellCommand(kShellClose, root, nullptr, &done));
+    ASSERT_TRUE(WaitShellLog("Revoke 1")) << ShellLog();
+    EXPECT_NE(ShellLog().find(Unadvised(tab1)), std::string::npos) << ShellLog();
+    EXPECT_EQ(Sinks(nullptr), 1);  // the list's own, and no other
+}
+
+// With a delay, the latest of quick navigations is recorded, and only if still shown.
+TEST_F(ShellWatch, WithADelayOnlyTheFolderStillShownIsRecorded)
+{
+    LaunchWatched("[Setting]\r\nLogDelay=2\r\n");
+    HWND tab = Open(L"C:\\d1");
+    ASSERT_NE(tab, nullptr);
+    ASSERT_TRUE(BringToFront(GetAncestor(tab, GA_ROOT)));
+    Go(tab, L"C:\\d2");
+    Go(tab, L"C:\\d3");
+    EXPECT_TRUE(FileHistoryBecomes(ini_, {"C:\\d3"}));
+
+    // Gone on to a virtual folder before the delay ran out: not recorded. Another
+    // window's folder, parked later, shows when the first delay has run out.
+    Go(tab, L"C:\\d4");
+    Go(tab, kVirtualFolder);
+    HWND other = Open(L"C:\\d5");
+    ASSERT_NE(other, nullptr);
+    EXPECT_TRUE(FileHistoryBecomes(ini_, {"C:\\d5", "C:\\d3"}));
+}
+
+// The shell ends without a word and starts again, announcing itself: the watcher starts
+// over, and the next navigation is recorded.
+TEST_F(ShellWatch, ShellThatEndsAndStartsAgainIsFollowedAgain)
+{
+    LaunchWatched("");
+    ASSERT_NE(Open(L"C:\\before"), nullptr);
+    EXPECT_TRUE(FileHistoryBecomes(ini_, {"C:\\before"}));
+    HWND none = nullptr;
+    ShellCommand(kShellQuitNoRevoke, nullptr, nullptr, &none);
+    ASSERT_TRUE(WaitFor([] { return FindWindowW(kStandinShellControlClass, nullptr) == nullptr; }));
+
+    shell_ = StartStandinShell(true);
+    ASSERT_NE(shell_, 0u);
+    ASSERT_TRUE(WaitFor([] { return Sinks(nullptr) == 1; })) << ShellLog();
+    ASSERT_NE(Open(L"C:\\after"), nullptr);
+    EXPECT_TRUE(FileHistoryBecomes(ini_, {"C:\\after", "C:\\before"}));
+}
+
+// A hung shell (every thread suspended) holds up neither the menus nor the exit.
+TEST_F(ShellWatch, HungShellHoldsUpNeitherMenusNorExit)
+{
+    const std::string target = MakeScratchDir("hung-shell-visit");
+    LaunchWatched("[Path_Log]\r\nLog_00=C:\\Windows\r\nLog_01=" + target + "\r\n");
+    ASSERT_NE(Open(L"C:\\Windows"), nullptr);
+    ASSERT_TRUE(FileHistoryBecomes(ini_, {"C:\\Windows", target}));
+    SuspendProcess(shell_, true);
+    // Explorer announcing a new start sends the watcher to the hung shell's objects.
+    PostMessageA(HWND_BROADCAST, RegisterWindowMessageA("TaskbarCreated"), 0, 0);
+
+    const int explorers = ExplorerProcesses();
+    const DWORD menuAsked = GetTickCount();
+    ASSERT_TRUE(ChooseSecondHistoryEntry());
+    std::printf("folder menu and history open %lu ms after the click\n",
+                static_cast<unsigned long>(GetTickCount() - menuAsked));
+    // Explorer is started on the folder. (Under Wine, Explorer itself asks the shell's list
+    // for its window, which the test bed has sent to the hung stand-in: its process is
+    // what shows.)
+    EXPECT_TRUE(WaitFor([&] { return ExplorerProcesses() > explorers; }, 60000))
+        << "no Explorer started on " << target;
+
+    const DWORD closeAsked = GetTickCount();
+    EXPECT_EQ(CloseTrailkeep(&tk_, main_), 0);
+    std::printf("exit took %lu ms with the shell hung\n",
+                static_cast<unsigned long>(GetTickCount() - closeAsked));
+    main_ = nullptr;
+    SuspendProcess(shell_, false);
+}
+
+// An entry that a followed tab shows: its window comes forward, restored, nothing is
+// started, and the visit is recorded once the delay has run out.
+TEST_F(ShellWatch, ChosenEntryShownByAModernWindowComesForwardAndIsRecorded)
+{
+    HWND tab = Open(L"C:\\reuse");
+    ASSERT_NE(tab, nullptr);
+    HWND root = GetAncestor(tab, GA_ROOT);
+    // Open before Trailkeep starts: followed, not recorded.
+    LaunchWatched("[Setting]\r\nLogDelay=1\r\n[Path_Log]\r\nLog_00=C:\\Windows\r\nLog_01=C:\\reuse\r\n");
+    ASSERT_TRUE(WaitFor([&] { return Sinks(tab) == 1; }));
+    ShowWindow(root, SW_MINIMIZE);
+    ASSERT_TRUE(WaitFor([&] { return IsIconic(root) != FALSE; }));
+
+    ASSERT_TRUE(ChooseSecondHistoryEntry());
+    EXPECT_TRUE(WaitFor([&] { return !IsIconic(root) && GetForegroundWindow() == root; }));
+    EXPECT_TRUE(FileHistoryBecomes(ini_, {"C:\\reuse", "C:\\Windows"}));
+    EXPECT_EQ(FindWineFolderWindow("reuse"), nullptr);
+}
+
+// Counts the saves of the settings file: each one renames the new file over it.
+class SaveCounter {
+public:
+    explicit SaveCounter(const std::string& dir)
+    {
+        folder_ = CreateFileA(dir.c_str(), FILE_LIST_DIRECTORY,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+        watching_ = std::thread([this] { Watch(); });
+    }
+    ~SaveCounter()
+    {
+        stop_ = true;
+        CancelIoEx(folder_, nullptr);
+        CloseHandle(folder_);
+        watching_.join();
+    }
+    int Saves() const { return saves_; }
+
+private:
+    void Watch()
+    {
+        alignas(DWORD) char buffer[16384];
+        DWORD got = 0;
+        while (!stop_ && ReadDirectoryChangesW(folder_, buffer, sizeof buffer, FALSE,
+                                               FILE_NOTIFY_CHANGE_FILE_NAME, &got, nullptr,
+                                               nullptr)) {
+            for (DWORD at = 0; got != 0;) {
+                const auto* note = reinterpret_cast<const FILE_NOTIFY_INFORMATION*>(buffer + at);
+                const std::wstring name(note->FileName, note->FileNameLength / sizeof(WCHAR));
+                if (note->Action == FILE_ACTION_RENAMED_NEW_NAME && name == L"Trailkeep.ini")
+                    ++saves_;
+                if (note->NextEntryOffset == 0)
+                    break;
+                at += note->NextEntryOffset;
+            }
+        }
+    }
+
+    HANDLE folder_;
+    std::atomic<bool> stop_{false};
+    std::atomic<int> saves_{0};
+    std::thread watching_;
+};
+
+// One navigation that the address-bar hook and the watcher both report is one recording:
+// one save. (A window of Windows XP reports both ways.)
+TEST_F(ShellWatch, NavigationReportedByHookAndWatcherIsRecordedOnce)
+{
+    LaunchWatched("");
+    HWND tab = Open(L"C:\\first");
+    ASSERT_NE(tab, nullptr);
+    ASSERT_TRUE(FileHistoryBecomes(ini_, {"C:\\first"}));
+    HWND root = GetAncestor(tab, GA_ROOT);
+    // An address field in the window, as XP's Explorer has: the hook sees its text.
+    HWND edit = CreateWindowExW(0, L"Edit", L"", WS_CHILD | WS_VISIBLE, 0, 0, 200, 20, root,
+                                nullptr, nullptr, nullptr);
+    ASSERT_NE(edit, nullptr);
+    ASSERT_TRUE(BringToFront(root));
+
+    SaveCounter counter(dir_);
+    // A folder the ANSI code page cannot spell, from both: nothing is saved for it.
+    SetWindowTextW(edit, L"C:\\\u0101");
+    Go(tab, L"C:\\\u0101");
+    SetWindowTextW(edit, L"C:\\both");
+    Go(tab, L"C:\\both");
+    EXPECT_TRUE(FileHistoryBecomes(ini_, {"C:\\both", "C:\\first"}));
+    // A navigation after it shows that both reports have been handled.
+    Go(tab, L"C:\\after");
+    EXPECT_TRUE(FileHistoryBecomes(ini_, {"C:\\after", "C:\\both", "C:\\first"}));
+    EXPECT_TRUE(WaitFor([&] { return counter.Saves() >= 2; }));
+    EXPECT_EQ(counter.Saves(), 2);
+    DestroyWindow(edit);
+}
+
+// Wine's own folder window registers with Wine's list, which finds windows by folder but
+// cannot be enumerated. Found by Trailkeep, the visit is recorded at once; had Trailkeep
+// started Explorer instead, Wine's Explorer would have brought the window forward by itself
+// and nothing would have been recorded.
+TEST_F(TrailkeepTest, ChosenEntryShownByWinesOwnFolderWindowIsFoundThroughItsList)
+{
+    const std::string target = MakeScratchDir("wine-own-window");
+    Process explorer;
+    ASSERT_TRUE(Start(&explorer, "C:\\windows\\explorer.exe", "/root," + target, "C:\\"));
+    HWND window = nullptr;
+    ASSERT_TRUE(WaitFor([&] { return (window = FindWineFolderWindow("wine-own-window")) != nullptr; },
+                        60000));
+    Launch("[Path_Log]\r\nLog_00=C:\\Windows\r\nLog_01=" + target + "\r\n");
+    ASSERT_TRUE(ChooseSecondHistoryEntry());
+    EXPECT_TRUE(FileHistoryBecomes(ini_, {target, "C:\\Windows"}));
+    EXPECT_TRUE(WaitFor([&] { return GetForegroundWindow() == window; }));
+    PostMessageA(window, WM_CLOSE, 0, 0);
+}
+
+}  // namespace
