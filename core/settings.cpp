@@ -81,7 +81,7 @@ static void LoadList(const char* section, const char* keyFormat, PathSlot* slots
 
 // --- Saving: the whole file replaced in one step ------------------------------------
 // A save edits its keys into a copy of the file's text and then puts the copy in the
-// file's place with one rename. Killed at any instant, Trailkeep leaves either the old
+// file's place in one step (ReplaceFile, or a rename). Killed at any instant, Trailkeep leaves either the old
 // file or the new one, never a file cut short; and the file is read and written once
 // instead of once per key. Everything else in the file stays as it was.
 
@@ -153,6 +153,9 @@ static int EditCopyWithProfileApi(const char* path, const char* temp, const IniE
 {
     if (!CopyFileA(path, temp, FALSE) && GetLastError() != ERROR_FILE_NOT_FOUND)
         return 0;
+    // The copy takes the file's attributes; the replacement gives them back to the file.
+    // A hidden copy could refuse the profile functions' writes.
+    SetFileAttributesA(temp, FILE_ATTRIBUTE_NORMAL);
     for (int i = 0; i < count; ++i)
         WritePrivateProfileStringA(edits[i].section, edits[i].key, edits[i].value, temp);
     // All three arguments null: whatever the profile API still caches reaches the file.
@@ -160,10 +163,50 @@ static int EditCopyWithProfileApi(const char* path, const char* temp, const IniE
     return 1;
 }
 
+// The attributes of the settings file that a save keeps. A new file gets the archive
+// attribute by itself.
+enum {
+    kKeptAttributes =
+        FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED,
+};
+
+// Puts the new text `temp` in the place of the settings file `path`, which keeps its
+// attributes (`attributes`, read before the save) and its access rights: ReplaceFile does
+// both on Windows. Where it cannot be used (no file yet; the file held open without
+// sharing its deletion) the copy is renamed over the file; where that too is refused, the
+// text is copied over the old one in place, as the profile API would write it, rather
+// than kept back until a save that may never come. Only that last way can leave a file
+// cut short.
+static void ReplaceSettingsFile(const char* path, const char* temp, DWORD attributes)
+{
+    const int replaced =
+        ReplaceFileA(path, temp, nullptr,
+                     REPLACEFILE_WRITE_THROUGH | REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr,
+                     nullptr) ||
+        MoveFileExA(temp, path, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+    if (!replaced) {
+        const int newLength = ReadWholeFile(temp, gNewText, sizeof gNewText);
+        if (newLength >= 0)
+            WriteWholeFile(path, gNewText, newLength, 1);
+        return;
+    }
+    // Windows' ReplaceFile has given the new file the old one's attributes; Wine's, and
+    // the rename, leave the copy's own.
+    const DWORD kept = attributes != INVALID_FILE_ATTRIBUTES ? attributes & kKeptAttributes : 0;
+    const DWORD now = GetFileAttributesA(path);
+    if (kept != 0 && now != INVALID_FILE_ATTRIBUTES && (now & kept) != kept)
+        SetFileAttributesA(path, now | kept);
+}
+
 // Applies the edits to the settings file at `path` and replaces it in one step. Nothing
 // is reported: on any failure the file stays as it was and the next save tries again.
 static void SaveEdits(const char* path, const IniEdit* edits, int count)
 {
+    // A read-only file is not written, as the profile functions refuse to write it. (Wine
+    // renames over a read-only file; Windows refuses.)
+    const DWORD attributes = GetFileAttributesA(path);
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0)
+        return;
     char temp[MAX_PATH];
     wsprintfA(temp, "%s.new", path);
     DeleteFileA(temp);  // what a save cut short may have left
@@ -176,16 +219,8 @@ static void SaveEdits(const char* path, const IniEdit* edits, int count)
     } else {
         ready = EditCopyWithProfileApi(path, temp, edits, count);
     }
-    // A rename within one folder replaces the file whole: a reader sees the old file or
-    // the new one. Windows refuses the rename while another program holds the file open
-    // without sharing its deletion (an editor, a reader of the moment): the new text is
-    // then copied over the old one in place, as the profile API would write it, rather
-    // than kept back until a save that may never come.
-    if (ready && !MoveFileExA(temp, path, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-        const int newLength = ReadWholeFile(temp, gNewText, sizeof gNewText);
-        if (newLength >= 0)
-            WriteWholeFile(path, gNewText, newLength, 1);
-    }
+    if (ready)
+        ReplaceSettingsFile(path, temp, attributes);
     DeleteFileA(temp);
 }
 
