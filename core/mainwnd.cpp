@@ -20,8 +20,18 @@ CRITICAL_SECTION gHistoryLock;
 int gDispatchDepth;
 int gCloseDeferred;
 
+// Folder pickers up. Two can be open one over the other: the open-a-folder command's,
+// reached from a launcher menu while the settings dialog is up, and the Add picker of the
+// registered-folders dialog opened from that dialog meanwhile. The picker bit stays until
+// the last of them has closed.
+static int gPickersUp;
+
 void SetBusy(int holder, int on)
 {
+    if (holder == kBusyPicker) {
+        gPickersUp += on ? 1 : (gPickersUp > 0 ? -1 : 0);
+        on = gPickersUp > 0;
+    }
     if (on)
         gBusy |= holder;
     else
