@@ -93,6 +93,8 @@ static LRESULT Dispatch(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam)
     case WM_CREATE: return OnCreate(wnd);
     case WM_DESTROY: PostQuitMessage(0); return 0;
     case WM_CLOSE: return OnClose(wnd);
+    case WM_QUERYENDSESSION: return OnQueryEndSession();
+    case WM_ENDSESSION: OnEndSession(wParam); return 0;
     case WM_COMMAND: return OnCommand(wParam);
     case WM_TIMER: return OnTimer(wParam);
     case WM_ENTERMENULOOP: OnEnterMenuLoop(); return 0;

@@ -46,6 +46,9 @@ LRESULT CALLBACK MainWndProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam);
 // Start-up, shut-down and the purge timer (lifecycle.cpp).
 LRESULT OnCreate(HWND wnd);
 LRESULT OnClose(HWND wnd);
+// WM_QUERYENDSESSION and WM_ENDSESSION: the user signs out or Windows shuts down.
+LRESULT OnQueryEndSession(void);
+void OnEndSession(WPARAM ending);
 void OnPurgeTick(void);
 void StartPurgeTimer(void);
 // WM_COMMAND CMD_SETTINGS: the settings dialog, then the new settings applied and saved.
