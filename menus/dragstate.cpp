@@ -46,9 +46,9 @@ static DragStep StepMove(const DragFacts& f)
         step.actions |= kDoMoveMarker;
         return step;
     }
-    // The reference is the point the last handled movement recorded, not the press:
-    // tracking moves it on before the test.
-    if (BeyondDragThreshold(f.current, f.cursor, f.cxDrag, f.cyDrag)) {
+    // Measured from the press, as the system's own drag detection does: a hand that moves
+    // a few pixels between press and release still clicks.
+    if (BeyondDragThreshold(f.press, f.cursor, f.cxDrag, f.cyDrag)) {
         step.actions |= kDoStartDrag;
         step.next = kDragging;
     }

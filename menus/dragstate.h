@@ -23,8 +23,8 @@ enum {
 
 // What to do, carried out in this order.
 enum {
-    kDoRecordItem = 1 << 0,     // previous point := cursor; buffer := the pressed item's
-                                // text, "UpperMenu", or empty
+    kDoRecordItem = 1 << 0,     // press point and previous point := cursor; buffer := the
+                                // pressed item's text, "UpperMenu", or empty
     kDoTrack = 1 << 1,          // previous point := current point; current point := cursor
     kDoStartDrag = 1 << 2,      // disable the taskbar; end the menu
     kDoMoveMarker = 1 << 3,     // post WM_TK_DRAGHOVER; draw the marker at the current point
@@ -48,6 +48,7 @@ struct DragFacts {
     int event;             // kDrag* event
     const char* buffer;    // the drag buffer before the event (bytes after an empty first
                            // one still count: they tell a cleared upper-menu marker)
+    DragPoint press;       // the cursor position recorded at the last press
     DragPoint current;     // the current point recorded at the last handled movement
     DragPoint cursor;      // the cursor position now
     int cxDrag, cyDrag;    // the system's drag thresholds (SM_CXDRAG, SM_CYDRAG)

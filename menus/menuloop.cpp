@@ -20,6 +20,7 @@ int gDragState;
 // itself, or empty (first byte 0; clearing keeps the bytes after it, which tell a
 // cleared upper-menu marker at the release).
 static char gDragBuffer[MAX_PATH];
+static POINT gPressPoint;     // cursor position at the last press: the drag threshold's origin
 static POINT gPrevPoint;      // cursor position recorded before the current one
 static POINT gCurPoint;       // cursor position recorded at the last handled movement
 static HWND gHookTaskbar;     // the taskbar, looked up at the hook's first call
@@ -46,15 +47,32 @@ static void GetMenuItemText(HMENU menu, int position)
     CopyPath(gDragBuffer, text);
 }
 
+// Whether an item is greyed or disabled: the placeholder of an empty list. Pressing it
+// leaves the menu open, as a press on the folder menu itself does.
+static int IsInactiveItem(HMENU menu, int position)
+{
+    MENUITEMINFOA item;
+    ZeroMemory(&item, sizeof item);
+    item.cbSize = sizeof item;
+    item.fMask = MIIM_STATE;
+    return GetMenuItemInfoA(menu, position, TRUE, &item) &&
+           (item.fState & (MFS_GRAYED | MFS_DISABLED)) != 0;
+}
+
 // The pressed item: an entry of an open sub-menu, an item of the folder menu itself, or
-// none. A sub-menu that is not on screen (and a menu that has gone) yields no item.
+// none. A sub-menu that is not on screen (and a menu that has gone) yields no item. A
+// greyed placeholder names no folder: it is taken like an item of the folder menu itself,
+// which no movement drags and whose release ends nothing.
 static void RecordPressedItem(void)
 {
     for (int sub = 0; sub < 2; ++sub) {
         HMENU menu = GetSubMenu(gTrackedMenu, sub);
         const int item = MenuItemFromPoint(nullptr, menu, gPrevPoint);
         if (item >= 0) {
-            GetMenuItemText(menu, item);
+            if (IsInactiveItem(menu, item))
+                lstrcpyA(gDragBuffer, kUpperMenu);
+            else
+                GetMenuItemText(menu, item);
             return;
         }
     }
@@ -97,6 +115,7 @@ static void MoveMarker(void)
 static void CarryOut(unsigned actions, POINT cursor)
 {
     if (actions & kDoRecordItem) {
+        gPressPoint = cursor;
         gPrevPoint = cursor;
         RecordPressedItem();
     }
@@ -150,6 +169,7 @@ static void RunDragEvent(int event)
     facts.state = gDragState;
     facts.event = event;
     facts.buffer = gDragBuffer;
+    facts.press = {gPressPoint.x, gPressPoint.y};
     facts.current = {gCurPoint.x, gCurPoint.y};
     facts.cursor = {cursor.x, cursor.y};
     facts.cxDrag = GetSystemMetrics(SM_CXDRAG);
