@@ -38,6 +38,11 @@ enum {
     kDoUnhook = 1 << 11,        // remove the menu mouse hook
 };
 
+// A drag whose release the hook never saw (Windows removes a low-level hook that does not
+// answer in time, without a word) ends as a release over a window that takes no drop.
+const unsigned kEndUnseenRelease = kDoEndMarker | kDoClearBuffer | kDoEnableTaskbar |
+                                   kDoExitMenuLoop;
+
 struct DragPoint {
     long x, y;
 };
@@ -54,6 +59,9 @@ struct DragFacts {
     int cxDrag, cyDrag;    // the system's drag thresholds (SM_CXDRAG, SM_CYDRAG)
     int overTaskbar;       // hover timer: the root window under the cursor is the taskbar
     long taskSwitch[4];    // hover timer: the task-switch window's left, top, right, bottom
+    int ownClick;          // press or release: the event carries the hover click's mark
+    int buttonUp;          // hover message and timer: the system says the button is up (not
+                           // known after a hover click of this drag, whose release it reports)
 };
 
 struct DragStep {

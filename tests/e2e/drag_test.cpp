@@ -6,6 +6,7 @@
 #include "testsupport.h"
 
 #include "core/protocol.h"
+#include "menus/menus.h"
 
 using namespace tk;
 
@@ -507,6 +508,40 @@ TEST_F(Drags, GreyPlaceholderCannotBeDragged)
     EXPECT_TRUE(WaitQueuedDropHandled());
     EXPECT_EQ(Utf8(ReadFileBytes(log)), "");
     EXPECT_EQ(WindowText(target.window), "drop here");
+    ExpectDragEnded();
+}
+
+// Resting over a taskbar button brings its window forward; the drag goes on and the drop
+// then takes the Explorer window there. Windows calls a low-level hook on the thread that
+// installed it, and the hover click is injected from that very thread: its release may
+// reach the hook only once the drag has resumed. Such a late release, which carries the
+// click's mark, ends nothing.
+TEST_F(Drags, HoverThenDropNavigatesExplorer)
+{
+    Explorer target;
+    const std::string log = StartLoggedExplorer(&target, "drop here");
+    ASSERT_NE(log, "");
+    Launch(kTwoEntries);
+    HWND history = OpenHistory();
+    ASSERT_NE(history, nullptr);
+    ASSERT_TRUE(StartDrag(history, 1, 2));  // C:\Users
+
+    RECT buttons;
+    GetWindowRect(taskSwitch_, &buttons);
+    ASSERT_TRUE(DragTo({Centre(taskSwitch_).x, buttons.top + 2}));
+    ASSERT_TRUE(WaitFor([&] { return CountLines(taskbarLog_, "up MSTaskSwWClass ") == 1; }))
+        << ReadFileBytes(taskbarLog_);
+    ASSERT_TRUE(WaitFor([&] { return !IsWindowEnabled(taskbar_); }));
+    mouse_event(MOUSEEVENTF_LEFTUP, 0, 0, 0, kHoverClickMark);
+
+    ASSERT_TRUE(DragTo({Centre(target.window).x, Centre(target.window).y + 40}));
+    EXPECT_FALSE(IsWindowEnabled(taskbar_)) << "the drag ended over the taskbar";
+    MouseButton(false);
+    EXPECT_TRUE(WaitFor([&] { return CountLines(log, "navigate C:\\Users") == 1; }))
+        << Utf8(ReadFileBytes(log));
+    EXPECT_EQ(WindowText(target.window), "C:\\Users");
+    EXPECT_TRUE(FileHistoryBecomes(ini_, {"C:\\Users", "C:\\Windows"}));
+    EXPECT_EQ(TaskbarClicks(), 1);
     ExpectDragEnded();
 }
 

@@ -39,6 +39,8 @@ struct Row {
     int overTaskbar;
     int next;
     unsigned actions;
+    int ownClick = 0;  // the button event carries the hover click's mark
+    int buttonUp = 0;  // the system says the button is up
 };
 
 const unsigned kReleaseCleanup = kDoClearBuffer | kDoEnableTaskbar;
@@ -119,14 +121,30 @@ const Row kRows[] = {
      kDragging, kDoHoverClick},
     {"rest on its bottom-right corner", kDragging, kDragHoverTimer, kPath, {0, 0}, {900, 1023}, 4,
      4, 1, kDragging, kDoHoverClick},
-    {"rest beside it on the taskbar", kDragging, kDragHoverTimer, kPath, {0, 0}, {901, 1000}, 4, 4,
-     1, kDragging, 0},
-    {"rest inside its rectangle over another window", kDragging, kDragHoverTimer, kPath, {0, 0},
-     {500, 1000}, 4, 4, 0, kDragging, 0},
+    {"rest beside it on the taskbar: looks again later", kDragging, kDragHoverTimer, kPath, {0, 0},
+     {901, 1000}, 4, 4, 1, kDragging, kDoRestartHover},
+    {"rest inside its rectangle over another window: looks again later", kDragging,
+     kDragHoverTimer, kPath, {0, 0}, {500, 1000}, 4, 4, 0, kDragging, kDoRestartHover},
     {"timer after the drag ended", kDragNone, kDragHoverTimer, kEmpty, {0, 0}, {500, 1000}, 4, 4, 1,
      kDragNone, 0},
     {"timer during the hover click", kDragHoverClick, kDragHoverTimer, kPath, {0, 0}, {500, 1000},
      4, 4, 1, kDragHoverClick, 0},
+
+    // The hover click's own button events, late: the drag is back in state 1.
+    {"late release of the hover click", kDragging, kDragRelease, kPath, {100, 100}, {100, 100}, 4,
+     4, 0, kDragging, 0, 1},
+    {"late press of the hover click", kDragging, kDragPress, kPath, {100, 100}, {100, 100}, 4, 4,
+     0, kDragging, 0, 1},
+
+    // A release the hook never saw: the button is up, the drag ends without a drop.
+    {"hover with the button up", kDragging, kDragHoverPosted, kPath, {0, 0}, {0, 0}, 4, 4, 0,
+     kDragNone, kEndUnseenRelease, 0, 1},
+    {"timer with the button up, over the task-switch window", kDragging, kDragHoverTimer, kPath,
+     {0, 0}, {500, 1000}, 4, 4, 1, kDragNone, kEndUnseenRelease, 0, 1},
+    {"hover during the hover click, whose release the system reports", kDragHoverClick,
+     kDragHoverPosted, kPath, {0, 0}, {0, 0}, 4, 4, 0, kDragHoverClick, kDoRestartHover, 0, 1},
+    {"timer with the button up after the drag ended", kDragNone, kDragHoverTimer, kEmpty, {0, 0},
+     {500, 1000}, 4, 4, 1, kDragNone, 0, 0, 1},
 
     // Trailkeep closing ends whatever is under way.
     {"close during a drag", kDragging, kDragAbandon, kPath, {0, 0}, {0, 0}, 4, 4, 0, kDragNone,
@@ -150,6 +168,8 @@ TEST(StepDrag, EachEventInEachState)
         facts.cxDrag = row.cxDrag;
         facts.cyDrag = row.cyDrag;
         facts.overTaskbar = row.overTaskbar;
+        facts.ownClick = row.ownClick;
+        facts.buttonUp = row.buttonUp;
         for (int i = 0; i < 4; ++i)
             facts.taskSwitch[i] = kTaskSwitch[i];
         const DragStep step = StepDrag(facts);
