@@ -258,4 +258,14 @@ TEST_F(SettingsFile, SaveLeavesAReadOnlyFileAlone)
     EXPECT_FALSE(FileExists(ini_ + ".new"));
 }
 
+// A save killed inside the replacement, after the old file went aside as the backup and
+// before the new one took its name: the next start reads the old file.
+TEST_F(SettingsFile, StartAfterASaveCutShortInTheReplacementReadsTheOldFile)
+{
+    WriteFileBytes(ini_ + ".old", "[Path_Log]\r\nLog_00=C:\\kept\r\n");
+    LoadSettings();
+    EXPECT_STREQ(gHistory[0], "C:\\kept");
+    EXPECT_EQ(HistoryInFile(ini_), HistoryLines({"C:\\kept"}));
+}
+
 }  // namespace
