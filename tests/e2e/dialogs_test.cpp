@@ -476,18 +476,6 @@ TEST_F(SessionEnd, MessagesAreAnsweredAtOnceAndSaveWhatIsInMemory)
     EXPECT_TRUE(Closes(settings_, kCancel));
 }
 
-// A session's end that does not come (another program refused it) changes nothing.
-TEST_F(SessionEnd, SessionThatGoesOnSavesNothing)
-{
-    Launch(kHeldInMemory);
-    DeleteFirstRegistered(true);
-    DWORD_PTR answer = 0;
-    ASSERT_TRUE(SendMessageTimeoutA(main_, WM_ENDSESSION, FALSE, 0, SMTO_NORMAL, kDeadlineMs,
-                                    &answer));
-    EXPECT_EQ(ReadFileBytes(ini_), kHeldInMemory);
-    EXPECT_TRUE(TrayIconShown());
-}
-
 // Wine's own end of session (wineboot --end-session), while the folder menu is open: the
 // registered folders confirmed earlier and the history reach the file before Wine ends the
 // process.
