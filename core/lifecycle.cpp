@@ -67,6 +67,19 @@ LRESULT OnCreate(HWND wnd)
     return 0;
 }
 
+// Saves the settings, the registered folders and the history. Once the settings file has
+// been read, the settings and lists in memory are the user's and are saved. Before that
+// (sethook failed) they are not, and the file is left as it was.
+static void SaveEverything(void)
+{
+    if (gStartStage < kStartLoaded)
+        return;
+    EnterCriticalSection(&gHistoryLock);
+    SaveSettings();
+    SaveHistory();
+    LeaveCriticalSection(&gHistoryLock);
+}
+
 LRESULT OnClose(HWND wnd)
 {
     // A close that arrives inside another handler (sent by another program while a menu,
@@ -98,16 +111,9 @@ LRESULT OnClose(HWND wnd)
     if (gHandoffMutex != nullptr)
         CloseHandle(gHandoffMutex);
     gHandoffMutex = nullptr;
-    // Once the settings file has been read, the settings and lists in memory are the
-    // user's and are saved. Before that (sethook failed) they are not, and the file is
-    // left as it was.
-    if (gStartStage >= kStartLoaded) {
-        EnterCriticalSection(&gHistoryLock);
-        SaveSettings();
-        SaveHistory();
-        LeaveCriticalSection(&gHistoryLock);
+    SaveEverything();
+    if (gStartStage >= kStartLoaded)
         DeleteCriticalSection(&gHistoryLock);
-    }
     gStartStage = kStartNone;
 
     if (gHookInstalled == 1)
@@ -115,6 +121,26 @@ LRESULT OnClose(HWND wnd)
     gHookInstalled = 0;
     DestroyWindow(wnd);
     return 0;
+}
+
+LRESULT OnQueryEndSession(void)
+{
+    // Nothing here ever asks the user: the session may end.
+    return TRUE;
+}
+
+// Windows ends the process soon after this returns, without a WM_CLOSE: what the
+// shut-down would save is saved now. It runs at once, also inside a menu or a dialog
+// (their loops dispatch it), where a close would wait for them: the session does not wait.
+// The main thread may hold the history lock around a menu; it takes it again.
+void OnEndSession(WPARAM ending)
+{
+    if (!ending)
+        return;
+    AbandonDrag();
+    if (gStartStage == kStartComplete)
+        DeleteTrayIcon();
+    SaveEverything();
 }
 
 void OnSettingsCommand(void)

@@ -21,8 +21,18 @@ CRITICAL_SECTION gHistoryLock;
 int gDispatchDepth;
 int gCloseDeferred;
 
+// Folder pickers up. Two can be open one over the other: the open-a-folder command's,
+// reached from a launcher menu while the settings dialog is up, and the Add picker of the
+// registered-folders dialog opened from that dialog meanwhile. The picker bit stays until
+// the last of them has closed.
+static int gPickersUp;
+
 void SetBusy(int holder, int on)
 {
+    if (holder == kBusyPicker) {
+        gPickersUp += on ? 1 : (gPickersUp > 0 ? -1 : 0);
+        on = gPickersUp > 0;
+    }
     if (on)
         gBusy |= holder;
     else
@@ -84,6 +94,8 @@ static LRESULT Dispatch(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam)
     case WM_CREATE: return OnCreate(wnd);
     case WM_DESTROY: PostQuitMessage(0); return 0;
     case WM_CLOSE: return OnClose(wnd);
+    case WM_QUERYENDSESSION: return OnQueryEndSession();
+    case WM_ENDSESSION: OnEndSession(wParam); return 0;
     case WM_COMMAND: return OnCommand(wParam);
     case WM_TIMER: return OnTimer(wParam);
     case WM_ENTERMENULOOP: OnEnterMenuLoop(); return 0;

@@ -81,9 +81,11 @@ static void LoadList(const char* section, const char* keyFormat, PathSlot* slots
 
 // --- Saving: the whole file replaced in one step ------------------------------------
 // A save edits its keys into a copy of the file's text and then puts the copy in the
-// file's place with one rename. Killed at any instant, Trailkeep leaves either the old
-// file or the new one, never a file cut short; and the file is read and written once
-// instead of once per key. Everything else in the file stays as it was.
+// file's place (a rename, or ReplaceFile). Killed at any instant, Trailkeep leaves either
+// the old file or the new one, never a file cut short: ReplaceFile moves the old file
+// aside to a backup before the copy takes its name, and a start that finds only the
+// backup puts it back. The file is read and written once instead of once per key.
+// Everything else in the file stays as it was.
 
 enum {
     kMaxSettingsFile = 1 << 20,                  // larger files take the slower way below
@@ -153,6 +155,9 @@ static int EditCopyWithProfileApi(const char* path, const char* temp, const IniE
 {
     if (!CopyFileA(path, temp, FALSE) && GetLastError() != ERROR_FILE_NOT_FOUND)
         return 0;
+    // The copy takes the file's attributes; the replacement gives them back to the file.
+    // A hidden copy could refuse the profile functions' writes.
+    SetFileAttributesA(temp, FILE_ATTRIBUTE_NORMAL);
     for (int i = 0; i < count; ++i)
         WritePrivateProfileStringA(edits[i].section, edits[i].key, edits[i].value, temp);
     // All three arguments null: whatever the profile API still caches reaches the file.
@@ -160,10 +165,84 @@ static int EditCopyWithProfileApi(const char* path, const char* temp, const IniE
     return 1;
 }
 
+// The attributes of the settings file that a save keeps. A new file gets the archive
+// attribute by itself.
+enum {
+    kKeptAttributes =
+        FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED,
+};
+
+// The access rights of a file (its security descriptor's DACL) into `sd`; null when they
+// cannot be read or do not fit.
+static const ACL* ReadRights(const char* file, char* sd, DWORD size)
+{
+    DWORD needed = 0;
+    BOOL present = FALSE, defaulted = FALSE;
+    ACL* dacl = nullptr;
+    if (!GetFileSecurityA(file, DACL_SECURITY_INFORMATION, sd, size, &needed) ||
+        !GetSecurityDescriptorDacl(sd, &present, &dacl, &defaulted) || !present)
+        return nullptr;
+    return dacl;
+}
+
+// Whether a rename of `temp` over the settings file keeps all the file has: no attribute
+// to keep, and the same access rights as `temp`, which was made in the file's folder for
+// this save and so has what any new file there gets (on Windows, the rights the folder
+// passes on).
+static int RenameKeepsAll(const char* path, const char* temp, DWORD attributes)
+{
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & kKeptAttributes) != 0)
+        return 0;
+    static char fileSd[1024], tempSd[1024];
+    const ACL* file = ReadRights(path, fileSd, sizeof fileSd);
+    const ACL* copy = ReadRights(temp, tempSd, sizeof tempSd);
+    return file != nullptr && copy != nullptr && file->AclSize == copy->AclSize &&
+           memcmp(file, copy, file->AclSize) == 0;
+}
+
+// Puts the new text `temp` in the place of the settings file `path`, which keeps its
+// attributes (`attributes`, read before the save) and its access rights. A rename within
+// the folder replaces the file in one step: a reader sees the old file or the new one. It
+// is used where it keeps everything; otherwise ReplaceFile keeps the attributes and the
+// rights (on Windows), with the old file as a backup for the moment between its renames.
+// Where neither can be used (the file held open without sharing its deletion) the text is
+// copied over the old one in place, as the profile API would write it, rather than kept
+// back until a save that may never come. Only that last way can leave a file cut short.
+static void ReplaceSettingsFile(const char* path, const char* temp, DWORD attributes)
+{
+    char backup[MAX_PATH];
+    wsprintfA(backup, "%s.old", path);
+    DeleteFileA(backup);  // left by a save killed after its replacement
+    const int replaced =
+        (!RenameKeepsAll(path, temp, attributes) &&
+         ReplaceFileA(path, temp, backup,
+                      REPLACEFILE_WRITE_THROUGH | REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr,
+                      nullptr)) ||
+        MoveFileExA(temp, path, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+    if (!replaced) {
+        const int newLength = ReadWholeFile(temp, gNewText, sizeof gNewText);
+        if (newLength >= 0)
+            WriteWholeFile(path, gNewText, newLength, 1);
+        return;
+    }
+    DeleteFileA(backup);
+    // Windows' ReplaceFile has given the new file the old one's attributes; Wine's, and
+    // the rename, leave the copy's own.
+    const DWORD kept = attributes != INVALID_FILE_ATTRIBUTES ? attributes & kKeptAttributes : 0;
+    const DWORD now = GetFileAttributesA(path);
+    if (kept != 0 && now != INVALID_FILE_ATTRIBUTES && (now & kept) != kept)
+        SetFileAttributesA(path, now | kept);
+}
+
 // Applies the edits to the settings file at `path` and replaces it in one step. Nothing
 // is reported: on any failure the file stays as it was and the next save tries again.
 static void SaveEdits(const char* path, const IniEdit* edits, int count)
 {
+    // A read-only file is not written, as the profile functions refuse to write it. (Wine
+    // renames over a read-only file; Windows refuses.)
+    const DWORD attributes = GetFileAttributesA(path);
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0)
+        return;
     char temp[MAX_PATH];
     wsprintfA(temp, "%s.new", path);
     DeleteFileA(temp);  // what a save cut short may have left
@@ -176,16 +255,8 @@ static void SaveEdits(const char* path, const IniEdit* edits, int count)
     } else {
         ready = EditCopyWithProfileApi(path, temp, edits, count);
     }
-    // A rename within one folder replaces the file whole: a reader sees the old file or
-    // the new one. Windows refuses the rename while another program holds the file open
-    // without sharing its deletion (an editor, a reader of the moment): the new text is
-    // then copied over the old one in place, as the profile API would write it, rather
-    // than kept back until a save that may never come.
-    if (ready && !MoveFileExA(temp, path, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-        const int newLength = ReadWholeFile(temp, gNewText, sizeof gNewText);
-        if (newLength >= 0)
-            WriteWholeFile(path, gNewText, newLength, 1);
-    }
+    if (ready)
+        ReplaceSettingsFile(path, temp, attributes);
     DeleteFileA(temp);
 }
 
@@ -202,10 +273,23 @@ static int ListEdits(const char* section, char (*keys)[16], const PathSlot* slot
     return count;
 }
 
+// A save killed between ReplaceFile's two renames leaves the old file as the backup and
+// no settings file: the backup is put back.
+static void RestoreInterruptedSave(const char* path)
+{
+    char backup[MAX_PATH];
+    wsprintfA(backup, "%s.old", path);
+    if (GetFileAttributesA(path) == INVALID_FILE_ATTRIBUTES &&
+        GetLastError() == ERROR_FILE_NOT_FOUND)
+        MoveFileA(backup, path);
+}
+
 void LoadSettings(void)
 {
     char path[kPathSize];
     const int havePath = SettingsPath(path);
+    if (havePath)
+        RestoreInterruptedSave(path);
     for (const SettingKey& s : kSettingKeys) {
         char text[10];  // at most the first nine characters of a value count
         if (havePath)

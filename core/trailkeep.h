@@ -17,7 +17,7 @@ enum {
 enum {
     kBusyMenu = 1,      // a menu loop of the main window, and a drag out of the folder menu
     kBusyPicker = 2,    // a folder picker: the open-a-folder command's, the Add of the
-                        // registered-folders dialog
+                        // registered-folders dialog (both may be up at once)
     kBusySettings = 4,  // the settings dialog
 };
 
@@ -35,7 +35,8 @@ extern CRITICAL_SECTION gHistoryLock;  // guards the folder history and the capt
 extern int gDispatchDepth;           // main window handlers under way, nested ones counted
 extern int gCloseDeferred;           // a close waits for the handlers under way to end
 
-// Sets or clears one holder's bit of the busy state.
+// Sets or clears one holder's bit of the busy state. The folder pickers are counted: their
+// bit is cleared when the last one that set it clears it.
 void SetBusy(int holder, int on);
 
 ATOM RegisterMainClass(void);
@@ -45,6 +46,9 @@ LRESULT CALLBACK MainWndProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam);
 // Start-up, shut-down and the purge timer (lifecycle.cpp).
 LRESULT OnCreate(HWND wnd);
 LRESULT OnClose(HWND wnd);
+// WM_QUERYENDSESSION and WM_ENDSESSION: the user signs out or Windows shuts down.
+LRESULT OnQueryEndSession(void);
+void OnEndSession(WPARAM ending);
 void OnPurgeTick(void);
 void StartPurgeTimer(void);
 // WM_COMMAND CMD_SETTINGS: the settings dialog, then the new settings applied and saved.

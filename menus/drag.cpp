@@ -152,12 +152,14 @@ void ClickTaskSwitch(POINT point)
     POINT client = point;
     ScreenToClient(gTaskSwitch, &client);
     // No movement flag: the cursor stays, and the click lands where it rests. The menu
-    // mouse hook sees these button events in state 2 and lets them pass.
+    // mouse hook lets these button events pass by their mark: Windows calls the hook on
+    // this thread only when it next takes messages, and by then the drag may be back in
+    // state 1, where an unmarked release would end it over the taskbar.
     mouse_event(MOUSEEVENTF_ABSOLUTE | MOUSEEVENTF_LEFTDOWN, static_cast<DWORD>(client.x),
-                static_cast<DWORD>(client.y), 0, 0);
+                static_cast<DWORD>(client.y), 0, kHoverClickMark);
     Sleep(kClickHoldMs);
     mouse_event(MOUSEEVENTF_ABSOLUTE | MOUSEEVENTF_LEFTUP, static_cast<DWORD>(client.x),
-                static_cast<DWORD>(client.y), 0, 0);
+                static_cast<DWORD>(client.y), 0, kHoverClickMark);
     AttachThreadInput(gMainThreadId, gTaskSwitchThread, FALSE);
     InvalidateRect(gTaskbar, nullptr, TRUE);
     UpdateWindow(gTaskbar);

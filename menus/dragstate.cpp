@@ -46,9 +46,9 @@ static DragStep StepMove(const DragFacts& f)
         step.actions |= kDoMoveMarker;
         return step;
     }
-    // The reference is the point the last handled movement recorded, not the press:
-    // tracking moves it on before the test.
-    if (BeyondDragThreshold(f.current, f.cursor, f.cxDrag, f.cyDrag)) {
+    // Measured from the press, as the system's own drag detection does: a hand that moves
+    // a few pixels between press and release still clicks.
+    if (BeyondDragThreshold(f.press, f.cursor, f.cxDrag, f.cyDrag)) {
         step.actions |= kDoStartDrag;
         step.next = kDragging;
     }
@@ -74,9 +74,33 @@ static DragStep StepRelease(const DragFacts& f)
     return step;
 }
 
+// The hover timer during a drag: the button let go unseen ends it; a rest over the
+// task-switch window clicks it; anywhere else the timer looks again a second later, since
+// a lost hook posts no more hover messages to set it.
+static DragStep StepHoverTimer(const DragFacts& f)
+{
+    DragStep step = {f.state, 0};
+    // Outside a drag the timer does nothing: it may fire after the drag has ended.
+    if (f.state != kDragging)
+        return step;
+    if (f.buttonUp) {
+        step.next = kDragNone;
+        step.actions = kEndUnseenRelease;
+    } else if (f.overTaskbar && Inside(f.cursor, f.taskSwitch)) {
+        step.actions = kDoHoverClick;
+    } else {
+        step.actions = kDoRestartHover;
+    }
+    return step;
+}
+
 DragStep StepDrag(const DragFacts& f)
 {
     DragStep step = {f.state, 0};
+    // The hover click's own button events pass untouched, also when they reach the hook
+    // after the drag has resumed.
+    if ((f.event == kDragPress || f.event == kDragRelease) && f.ownClick)
+        return step;
     switch (f.event) {
     case kDragPress:
         if (f.state < kDragHoverClick)
@@ -88,14 +112,15 @@ DragStep StepDrag(const DragFacts& f)
         return StepRelease(f);
     case kDragHoverPosted:
         // A movement's hover message may arrive after the release that ended its drag.
-        if (f.state != kDragNone)
+        if (f.state == kDragging && f.buttonUp) {
+            step.next = kDragNone;
+            step.actions = kEndUnseenRelease;
+        } else if (f.state != kDragNone) {
             step.actions = kDoRestartHover;
+        }
         return step;
     case kDragHoverTimer:
-        // Outside a drag the timer does nothing: it may fire after the drag has ended.
-        if (f.state == kDragging && f.overTaskbar && Inside(f.cursor, f.taskSwitch))
-            step.actions = kDoHoverClick;
-        return step;
+        return StepHoverTimer(f);
     case kDragAbandon:
         if (f.state != kDragNone)
             step.actions = kDoEndMarker | kDoEnableTaskbar;

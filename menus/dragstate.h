@@ -23,8 +23,8 @@ enum {
 
 // What to do, carried out in this order.
 enum {
-    kDoRecordItem = 1 << 0,     // previous point := cursor; buffer := the pressed item's
-                                // text, "UpperMenu", or empty
+    kDoRecordItem = 1 << 0,     // press point and previous point := cursor; buffer := the
+                                // pressed item's text, "UpperMenu", or empty
     kDoTrack = 1 << 1,          // previous point := current point; current point := cursor
     kDoStartDrag = 1 << 2,      // disable the taskbar; end the menu
     kDoMoveMarker = 1 << 3,     // post WM_TK_DRAGHOVER; draw the marker at the current point
@@ -38,6 +38,11 @@ enum {
     kDoUnhook = 1 << 11,        // remove the menu mouse hook
 };
 
+// A drag whose release the hook never saw (Windows removes a low-level hook that does not
+// answer in time, without a word) ends as a release over a window that takes no drop.
+const unsigned kEndUnseenRelease = kDoEndMarker | kDoClearBuffer | kDoEnableTaskbar |
+                                   kDoExitMenuLoop;
+
 struct DragPoint {
     long x, y;
 };
@@ -48,11 +53,15 @@ struct DragFacts {
     int event;             // kDrag* event
     const char* buffer;    // the drag buffer before the event (bytes after an empty first
                            // one still count: they tell a cleared upper-menu marker)
+    DragPoint press;       // the cursor position recorded at the last press
     DragPoint current;     // the current point recorded at the last handled movement
     DragPoint cursor;      // the cursor position now
     int cxDrag, cyDrag;    // the system's drag thresholds (SM_CXDRAG, SM_CYDRAG)
     int overTaskbar;       // hover timer: the root window under the cursor is the taskbar
     long taskSwitch[4];    // hover timer: the task-switch window's left, top, right, bottom
+    int ownClick;          // press or release: the event carries the hover click's mark
+    int buttonUp;          // hover message and timer: the system says the button is up (not
+                           // known after a hover click of this drag, whose release it reports)
 };
 
 struct DragStep {

@@ -20,11 +20,13 @@ int gDragState;
 // itself, or empty (first byte 0; clearing keeps the bytes after it, which tell a
 // cleared upper-menu marker at the release).
 static char gDragBuffer[MAX_PATH];
+static POINT gPressPoint;     // cursor position at the last press: the drag threshold's origin
 static POINT gPrevPoint;      // cursor position recorded before the current one
 static POINT gCurPoint;       // cursor position recorded at the last handled movement
 static HWND gHookTaskbar;     // the taskbar, looked up at the hook's first call
 static int gHookTaskbarKnown;
 static int gHoverTimer;       // 1 while TIMER_TASKBAR_HOVER is set
+static int gHoverClicked;     // the hover click has run during this drag
 
 // The text of a menu item by position, at most 255 characters, into the drag buffer.
 static void GetMenuItemText(HMENU menu, int position)
@@ -46,15 +48,32 @@ static void GetMenuItemText(HMENU menu, int position)
     CopyPath(gDragBuffer, text);
 }
 
+// Whether an item is greyed or disabled: the placeholder of an empty list. Pressing it
+// leaves the menu open, as a press on the folder menu itself does.
+static int IsInactiveItem(HMENU menu, int position)
+{
+    MENUITEMINFOA item;
+    ZeroMemory(&item, sizeof item);
+    item.cbSize = sizeof item;
+    item.fMask = MIIM_STATE;
+    return GetMenuItemInfoA(menu, position, TRUE, &item) &&
+           (item.fState & (MFS_GRAYED | MFS_DISABLED)) != 0;
+}
+
 // The pressed item: an entry of an open sub-menu, an item of the folder menu itself, or
-// none. A sub-menu that is not on screen (and a menu that has gone) yields no item.
+// none. A sub-menu that is not on screen (and a menu that has gone) yields no item. A
+// greyed placeholder names no folder: it is taken like an item of the folder menu itself,
+// which no movement drags and whose release ends nothing.
 static void RecordPressedItem(void)
 {
     for (int sub = 0; sub < 2; ++sub) {
         HMENU menu = GetSubMenu(gTrackedMenu, sub);
         const int item = MenuItemFromPoint(nullptr, menu, gPrevPoint);
         if (item >= 0) {
-            GetMenuItemText(menu, item);
+            if (IsInactiveItem(menu, item))
+                lstrcpyA(gDragBuffer, kUpperMenu);
+            else
+                GetMenuItemText(menu, item);
             return;
         }
     }
@@ -97,6 +116,7 @@ static void MoveMarker(void)
 static void CarryOut(unsigned actions, POINT cursor)
 {
     if (actions & kDoRecordItem) {
+        gPressPoint = cursor;
         gPrevPoint = cursor;
         RecordPressedItem();
     }
@@ -105,6 +125,7 @@ static void CarryOut(unsigned actions, POINT cursor)
         gCurPoint = cursor;
     }
     if (actions & kDoStartDrag) {
+        gHoverClicked = 0;
         EnableWindow(gHookTaskbar, FALSE);
         // The menu closes: the drag goes on without it. (A release posted to the menu's
         // loop would close it only where it lands on an item: a popup menu stays open after
@@ -134,14 +155,29 @@ static void CarryOut(unsigned actions, POINT cursor)
         SendMessageA(gMainWnd, WM_EXITMENULOOP, 0, 0);
     if (actions & kDoRestartHover)
         RestartHoverTimer();
-    if (actions & kDoHoverClick)
+    if (actions & kDoHoverClick) {
+        gHoverClicked = 1;
         ClickTaskSwitch(cursor);
+    }
     if (actions & kDoUnhook)
         RemoveMenuHook();
 }
 
+// Whether the button that drags is up, as the system tells it. The state is that of the
+// physical buttons, and either of them may be the one that drags (the user may have
+// swapped them): held means either is down. After a hover click of this drag the system
+// reports the click's own release while the user's hand may still hold the button: the
+// state is unknown then, and taken as held.
+static int DragButtonUp(void)
+{
+    if (gHoverClicked)
+        return 0;
+    return (GetAsyncKeyState(VK_LBUTTON) & 0x8000) == 0 &&
+           (GetAsyncKeyState(VK_RBUTTON) & 0x8000) == 0;
+}
+
 // One event of the drag: the facts gathered, the decision asked for, the actions done.
-static void RunDragEvent(int event)
+static void RunDragEvent(int event, int ownClick = 0)
 {
     POINT cursor;
     GetCursorPos(&cursor);
@@ -150,10 +186,14 @@ static void RunDragEvent(int event)
     facts.state = gDragState;
     facts.event = event;
     facts.buffer = gDragBuffer;
+    facts.press = {gPressPoint.x, gPressPoint.y};
     facts.current = {gCurPoint.x, gCurPoint.y};
     facts.cursor = {cursor.x, cursor.y};
     facts.cxDrag = GetSystemMetrics(SM_CXDRAG);
     facts.cyDrag = GetSystemMetrics(SM_CYDRAG);
+    facts.ownClick = ownClick;
+    if (event == kDragHoverPosted || event == kDragHoverTimer)
+        facts.buttonUp = DragButtonUp();
     if (event == kDragHoverTimer)
         GetHoverFacts(cursor, &facts);
     const DragStep step = StepDrag(facts);
@@ -165,7 +205,7 @@ static void RunDragEvent(int event)
 // whenever that thread takes messages. Windows stalls the mouse while a low-level hook
 // has not returned and silently removes a hook that takes too long
 // (LowLevelHooksTimeout): the slow part of a drop runs later, from the main window's
-// queue (drag.cpp).
+// queue (drag.cpp), and a release the hook missed is found by the hover message and timer.
 static LRESULT CALLBACK MenuMouseProc(int code, WPARAM wParam, LPARAM lParam)
 {
     if (code >= 0) {
@@ -173,10 +213,13 @@ static LRESULT CALLBACK MenuMouseProc(int code, WPARAM wParam, LPARAM lParam)
             gHookTaskbar = FindTaskbar();
             gHookTaskbarKnown = 1;
         }
+        // The hover click's own button events carry its mark.
+        const int ownClick =
+            reinterpret_cast<const MSLLHOOKSTRUCT*>(lParam)->dwExtraInfo == kHoverClickMark;
         switch (wParam) {
-        case WM_LBUTTONDOWN: RunDragEvent(kDragPress); break;
+        case WM_LBUTTONDOWN: RunDragEvent(kDragPress, ownClick); break;
         case WM_MOUSEMOVE: RunDragEvent(kDragMove); break;
-        case WM_LBUTTONUP: RunDragEvent(kDragRelease); break;
+        case WM_LBUTTONUP: RunDragEvent(kDragRelease, ownClick); break;
         }
     }
     // No event is ever swallowed.

@@ -40,6 +40,10 @@ void AbandonDrag(void);
 // drag. Private to Trailkeep, outside the message protocol it shares with the others.
 enum { WM_TK_DROP = WM_APP + 1 };
 
+// The mark that the hover click's own button events carry (dwExtraInfo): the menu mouse
+// hook passes them on untouched, whenever they reach it.
+constexpr ULONG_PTR kHoverClickMark = 0x544B4843;
+
 // The work of a drag (drag.cpp).
 enum {
     kMarkerBegin = 0,   // start a drawing: screen and memory contexts, save bitmap

@@ -462,4 +462,82 @@ TEST_F(Dialogs, RegisteredFoldersAreEditedInTheirDialogAndSavedWithTheSettings)
     EXPECT_EQ(Setting("MaxLogData"), "20");
 }
 
+// What Trailkeep holds only in memory when the session ends: registered folders confirmed
+// in their dialog with the settings dialog then cancelled, and a history cut at start-up.
+const char kHeldInMemory[] = "[Setting]\r\nMaxLogData=2\r\n"
+                             "[Path_Log]\r\nLog_00=C:\\one\r\nLog_01=C:\\two\r\nLog_02=C:\\three\r\n"
+                             "[Path_Touroku]\r\nTouroku_00=C:\\tk-reg-a\r\n"
+                             "Touroku_01=C:\\tk-reg-b\r\nTouroku_02=C:\\tk-reg-c\r\n";
+
+class SessionEnd : public Dialogs {
+protected:
+    // Deletes the first registered folder in its dialog and confirms with OK; the settings
+    // dialog (settings_) stays open, or is cancelled with `cancel`.
+    void DeleteFirstRegistered(bool cancel)
+    {
+        HWND dlg = settings_ = OpenSettings(false);
+        ASSERT_NE(dlg, nullptr) << "no settings dialog";
+        HWND touroku = OpenFrom(dlg, kTouroku, "フォルダ登録");
+        ASSERT_NE(touroku, nullptr);
+        ASSERT_TRUE(ClickItem(GetDlgItem(touroku, kList), 0));
+        ASSERT_TRUE(Edit(touroku, kDelete, {"C:\\tk-reg-b", "C:\\tk-reg-c"}, 0));
+        ASSERT_TRUE(Closes(touroku, kTourokuOk));
+        if (cancel) {
+            ASSERT_TRUE(Closes(dlg, kCancel));
+            WaitCommandEnded();
+        }
+        ASSERT_EQ(ReadFileBytes(ini_), kHeldInMemory) << "saved before the session ended";
+    }
+    void ExpectSaved()
+    {
+        EXPECT_EQ(RegisteredInFile(), "Touroku_00 Touroku_01 = C:\\tk-reg-b C:\\tk-reg-c");
+        EXPECT_EQ(HistoryInFile(ini_), HistoryLines({"C:\\one", "C:\\two"}));
+        EXPECT_EQ(Setting("MaxLogData"), "2");
+    }
+    static bool TrayIconShown()
+    {
+        HWND tray = FindWindowA("__winex11_standalone_tray", nullptr);
+        HWND icon = tray != nullptr ? FindWindowExA(tray, nullptr, "__winex11_tray_icon", nullptr)
+                                    : nullptr;
+        return icon != nullptr && IsWindowVisible(icon);
+    }
+    HWND settings_ = nullptr;
+};
+
+// The system's messages, sent while the settings dialog is up: both are answered at once,
+// and when WM_ENDSESSION returns the file holds what was in memory and the icon is gone.
+TEST_F(SessionEnd, MessagesAreAnsweredAtOnceAndSaveWhatIsInMemory)
+{
+    Launch(kHeldInMemory);
+    DeleteFirstRegistered(false);
+    DWORD_PTR answer = 0;
+    ASSERT_TRUE(SendMessageTimeoutA(main_, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF, SMTO_NORMAL,
+                                    kDeadlineMs, &answer));
+    EXPECT_EQ(answer, static_cast<DWORD_PTR>(TRUE)) << "the session's end was refused";
+    ASSERT_TRUE(SendMessageTimeoutA(main_, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF, SMTO_NORMAL,
+                                    kDeadlineMs, &answer));
+    ExpectSaved();
+    EXPECT_TRUE(WaitFor([] { return !TrayIconShown(); })) << "the tray icon stays";
+    EXPECT_TRUE(Closes(settings_, kCancel));
+}
+
+// Wine's own end of session (wineboot --end-session), while the folder menu is open: the
+// registered folders confirmed earlier and the history reach the file before Wine ends the
+// process.
+TEST_F(SessionEnd, WineEndOfSessionLeavesEverythingInTheFile)
+{
+    Launch(kHeldInMemory);
+    DeleteFirstRegistered(true);
+    SetCursorPos(400, 300);
+    ASSERT_EQ(RunTrailmenu(), 1);
+    ASSERT_NE(WaitForMenus(1), nullptr);
+
+    Process wineboot;
+    ASSERT_TRUE(Start(&wineboot, "C:\\windows\\system32\\wineboot.exe", "--end-session --shutdown",
+                      "C:\\"));
+    EXPECT_EQ(wineboot.WaitExit(60000), 0);
+    EXPECT_NE(tk_.WaitExit(), -1) << "Trailkeep outlived the session";
+    ExpectSaved();
+}
+
 }  // namespace

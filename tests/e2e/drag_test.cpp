@@ -7,6 +7,7 @@
 #include "testsupport.h"
 
 #include "core/protocol.h"
+#include "menus/menus.h"
 
 using namespace tk;
 
@@ -276,6 +277,24 @@ protected:
         return MouseMove(at.x - 7, at.y - 5) && MouseMove(at.x, at.y) && MouseMove(at.x, at.y);
     }
 
+    // Starts a stand-in Explorer titled `title` that logs what its address field gets;
+    // returns the log's path.
+    static std::string StartLoggedExplorer(Explorer* explorer, const char* title)
+    {
+        const std::string log =
+            MakeScratchDir(::testing::UnitTest::GetInstance()->current_test_info()->name()) +
+            "\\explorer.log";
+        return StartExplorer(explorer, title, "--log \"" + log + "\"") ? log : "";
+    }
+    // Returns once whatever a release handed to Trailkeep's queue has run: a click on the
+    // tray icon, posted now, is handled after it, and its tray menu then shows. Closes the
+    // menus.
+    bool WaitQueuedDropHandled()
+    {
+        PostMessageA(main_, WM_TK_TRAY, TK_ICON_ID, WM_LBUTTONUP);
+        return WaitFor([] { return !VisibleMenus().empty(); }) && CloseMenus();
+    }
+
     Process taskbarProcess_;
     HWND taskbar_ = nullptr, taskSwitch_ = nullptr, notifyArea_ = nullptr;
     std::string taskbarLog_;
@@ -480,6 +499,90 @@ TEST_F(Drags, PressOnTheFolderMenuStartsNoDragAndAClickStillOpens)
     EXPECT_TRUE(WaitFor([&] { return GetForegroundWindow() == shown.window; }));
     EXPECT_TRUE(FileHistoryBecomes(ini_, {"C:\\Users", "C:\\Windows"}));
     EXPECT_TRUE(WaitFor([] { return VisibleMenus().empty(); }));
+    ExpectDragEnded();
+}
+
+// A hand that moves a few pixels between press and release still clicks: the entry opens
+// (its window comes forward) and nothing is dragged into it.
+TEST_F(Drags, ClickWithAFewPixelsOfMovementOpensTheEntry)
+{
+    Explorer shown;
+    const std::string log = StartLoggedExplorer(&shown, "C:\\Users");
+    ASSERT_NE(log, "");
+    Explorer other;
+    ASSERT_TRUE(StartExplorer(&other, "elsewhere"));
+    Launch(kTwoEntries);
+    HWND history = OpenHistory();
+    ASSERT_NE(history, nullptr);
+    const POINT entry = ItemCentre(history, 1, 2);  // C:\Users
+    ASSERT_TRUE(PressAt(entry));
+    ASSERT_TRUE(MouseMove(entry.x + 2, entry.y + 1));
+    ASSERT_TRUE(MouseMove(entry.x + 3, entry.y - 2));
+    MouseButton(false);
+
+    EXPECT_TRUE(WaitFor([&] { return GetForegroundWindow() == shown.window; }));
+    EXPECT_TRUE(FileHistoryBecomes(ini_, {"C:\\Users", "C:\\Windows"}));
+    EXPECT_EQ(CountLines(log, "settext "), 0) << "the entry was dropped, not opened";
+    EXPECT_TRUE(WaitFor([] { return VisibleMenus().empty(); }));
+    ExpectDragEnded();
+}
+
+// The grey placeholder of an empty list is no folder: pressed and moved off onto an
+// Explorer window, it starts no drag, and nothing is typed into the window.
+TEST_F(Drags, GreyPlaceholderCannotBeDragged)
+{
+    Explorer target;
+    const std::string log = StartLoggedExplorer(&target, "drop here");
+    ASSERT_NE(log, "");
+    Launch("[Setting]\r\nMaxLogData=20\r\n");
+    HWND history = OpenHistory();  // "履歴なし", greyed
+    ASSERT_NE(history, nullptr);
+    const POINT placeholder = ItemCentre(history, 0, 1);
+    ASSERT_TRUE(PressAt(placeholder));
+    ASSERT_TRUE(MouseMove(placeholder.x - 10, placeholder.y + 10));
+    ASSERT_TRUE(MouseMove(placeholder.x - 30, placeholder.y + 30));
+    EXPECT_TRUE(IsWindowEnabled(taskbar_)) << "a drag started";
+    ASSERT_TRUE(DragTo({Centre(target.window).x, Centre(target.window).y + 40}));
+    MouseButton(false);
+
+    EXPECT_TRUE(CloseMenus());
+    EXPECT_TRUE(WaitQueuedDropHandled());
+    EXPECT_EQ(Utf8(ReadFileBytes(log)), "");
+    EXPECT_EQ(WindowText(target.window), "drop here");
+    ExpectDragEnded();
+}
+
+// Resting over a taskbar button brings its window forward; the drag goes on and the drop
+// then takes the Explorer window there. Windows calls a low-level hook on the thread that
+// installed it, and the hover click is injected from that very thread: its release may
+// reach the hook only once the drag has resumed. Such a late release, which carries the
+// click's mark, ends nothing.
+TEST_F(Drags, HoverThenDropNavigatesExplorer)
+{
+    Explorer target;
+    const std::string log = StartLoggedExplorer(&target, "drop here");
+    ASSERT_NE(log, "");
+    Launch(kTwoEntries);
+    HWND history = OpenHistory();
+    ASSERT_NE(history, nullptr);
+    ASSERT_TRUE(StartDrag(history, 1, 2));  // C:\Users
+
+    RECT buttons;
+    GetWindowRect(taskSwitch_, &buttons);
+    ASSERT_TRUE(DragTo({Centre(taskSwitch_).x, buttons.top + 2}));
+    ASSERT_TRUE(WaitFor([&] { return CountLines(taskbarLog_, "up MSTaskSwWClass ") == 1; }))
+        << ReadFileBytes(taskbarLog_);
+    ASSERT_TRUE(WaitFor([&] { return !IsWindowEnabled(taskbar_); }));
+    mouse_event(MOUSEEVENTF_LEFTUP, 0, 0, 0, kHoverClickMark);
+
+    ASSERT_TRUE(DragTo({Centre(target.window).x, Centre(target.window).y + 40}));
+    EXPECT_FALSE(IsWindowEnabled(taskbar_)) << "the drag ended over the taskbar";
+    MouseButton(false);
+    EXPECT_TRUE(WaitFor([&] { return CountLines(log, "navigate C:\\Users") == 1; }))
+        << Utf8(ReadFileBytes(log));
+    EXPECT_EQ(WindowText(target.window), "C:\\Users");
+    EXPECT_TRUE(FileHistoryBecomes(ini_, {"C:\\Users", "C:\\Windows"}));
+    EXPECT_EQ(TaskbarClicks(), 1);
     ExpectDragEnded();
 }
 

@@ -39,6 +39,8 @@ struct Row {
     int overTaskbar;
     int next;
     unsigned actions;
+    int ownClick = 0;  // the button event carries the hover click's mark
+    int buttonUp = 0;  // the system says the button is up
 };
 
 const unsigned kReleaseCleanup = kDoClearBuffer | kDoEnableTaskbar;
@@ -62,8 +64,9 @@ const Row kRows[] = {
     {"a text that only begins like the marker is a text", kDragNone, kDragMove, "UpperMenuX",
      {10, 10}, {11, 11}, 4, 4, 0, kDragNone, kDoTrack},
 
-    // The threshold: strictly more than SM_CXDRAG across or SM_CYDRAG up or down, from the
-    // point the last handled movement recorded.
+    // The threshold: strictly more than SM_CXDRAG across or SM_CYDRAG up or down (here the
+    // press and the last recorded movement are one point; ThresholdIsMeasuredFromThePress
+    // tells them apart).
     {"4 and 4 of 4, 4: no drag", kDragNone, kDragMove, kPath, {100, 100}, {104, 104}, 4, 4, 0,
      kDragNone, kDoTrack},
     {"-4 and -4 of 4, 4: no drag", kDragNone, kDragMove, kPath, {100, 100}, {96, 96}, 4, 4, 0,
@@ -76,10 +79,6 @@ const Row kRows[] = {
      kPath, {100, 100}, {108, 103}, 10, 2, 0, kDragging, kDoTrack | kDoStartDrag},
     {"8 of 10 across, 2 of 2 down: no drag", kDragNone, kDragMove, kPath, {100, 100}, {108, 102},
      10, 2, 0, kDragNone, kDoTrack},
-    {"first movement of the run: the reference is (0, 0)", kDragNone, kDragMove, kPath, {0, 0},
-     {3, 300}, 4, 4, 0, kDragging, kDoTrack | kDoStartDrag},
-    {"far from (0, 0) no more once a movement was recorded nearby", kDragNone, kDragMove, kPath,
-     {2, 298}, {3, 300}, 4, 4, 0, kDragNone, kDoTrack},
 
     // Movement during a drag moves the marker, also during the hover click.
     {"move during a drag", kDragging, kDragMove, kPath, {100, 100}, {101, 100}, 4, 4, 0, kDragging,
@@ -122,14 +121,30 @@ const Row kRows[] = {
      kDragging, kDoHoverClick},
     {"rest on its bottom-right corner", kDragging, kDragHoverTimer, kPath, {0, 0}, {900, 1023}, 4,
      4, 1, kDragging, kDoHoverClick},
-    {"rest beside it on the taskbar", kDragging, kDragHoverTimer, kPath, {0, 0}, {901, 1000}, 4, 4,
-     1, kDragging, 0},
-    {"rest inside its rectangle over another window", kDragging, kDragHoverTimer, kPath, {0, 0},
-     {500, 1000}, 4, 4, 0, kDragging, 0},
+    {"rest beside it on the taskbar: looks again later", kDragging, kDragHoverTimer, kPath, {0, 0},
+     {901, 1000}, 4, 4, 1, kDragging, kDoRestartHover},
+    {"rest inside its rectangle over another window: looks again later", kDragging,
+     kDragHoverTimer, kPath, {0, 0}, {500, 1000}, 4, 4, 0, kDragging, kDoRestartHover},
     {"timer after the drag ended", kDragNone, kDragHoverTimer, kEmpty, {0, 0}, {500, 1000}, 4, 4, 1,
      kDragNone, 0},
     {"timer during the hover click", kDragHoverClick, kDragHoverTimer, kPath, {0, 0}, {500, 1000},
      4, 4, 1, kDragHoverClick, 0},
+
+    // The hover click's own button events, late: the drag is back in state 1.
+    {"late release of the hover click", kDragging, kDragRelease, kPath, {100, 100}, {100, 100}, 4,
+     4, 0, kDragging, 0, 1},
+    {"late press of the hover click", kDragging, kDragPress, kPath, {100, 100}, {100, 100}, 4, 4,
+     0, kDragging, 0, 1},
+
+    // A release the hook never saw: the button is up, the drag ends without a drop.
+    {"hover with the button up", kDragging, kDragHoverPosted, kPath, {0, 0}, {0, 0}, 4, 4, 0,
+     kDragNone, kEndUnseenRelease, 0, 1},
+    {"timer with the button up, over the task-switch window", kDragging, kDragHoverTimer, kPath,
+     {0, 0}, {500, 1000}, 4, 4, 1, kDragNone, kEndUnseenRelease, 0, 1},
+    {"hover during the hover click, whose release the system reports", kDragHoverClick,
+     kDragHoverPosted, kPath, {0, 0}, {0, 0}, 4, 4, 0, kDragHoverClick, kDoRestartHover, 0, 1},
+    {"timer with the button up after the drag ended", kDragNone, kDragHoverTimer, kEmpty, {0, 0},
+     {500, 1000}, 4, 4, 1, kDragNone, 0, 0, 1},
 
     // Trailkeep closing ends whatever is under way.
     {"close during a drag", kDragging, kDragAbandon, kPath, {0, 0}, {0, 0}, 4, 4, 0, kDragNone,
@@ -148,15 +163,55 @@ TEST(StepDrag, EachEventInEachState)
         facts.event = row.event;
         facts.buffer = buffer.get();
         facts.current = row.current;
+        facts.press = row.current;
         facts.cursor = row.cursor;
         facts.cxDrag = row.cxDrag;
         facts.cyDrag = row.cyDrag;
         facts.overTaskbar = row.overTaskbar;
+        facts.ownClick = row.ownClick;
+        facts.buttonUp = row.buttonUp;
         for (int i = 0; i < 4; ++i)
             facts.taskSwitch[i] = kTaskSwitch[i];
         const DragStep step = StepDrag(facts);
         EXPECT_EQ(step.next, row.next) << row.what;
         EXPECT_EQ(Names(step.actions), Names(row.actions)) << row.what;
+    }
+}
+
+// A click whose hand moved a little between press and release is a click: the distance
+// counts from the press, not from where the last movement was recorded (nor from (0, 0)
+// before any was).
+TEST(StepDrag, ThresholdIsMeasuredFromThePress)
+{
+    struct Case {
+        const char* what;
+        DragPoint press, current, cursor;
+        int next;
+    } const kCases[] = {
+        {"first movement of the run, 2 and 1 from the press", {500, 300}, {0, 0}, {502, 301},
+         kDragNone},
+        {"steps of 3 that stay within 4 of the press", {500, 300}, {503, 300}, {504, 302},
+         kDragNone},
+        {"steps of 3 that add up to 6 from the press", {500, 300}, {503, 300}, {506, 300},
+         kDragging},
+        {"back near the press after a step away", {500, 300}, {503, 303}, {501, 299}, kDragNone},
+        {"5 up from the press", {500, 300}, {500, 298}, {500, 295}, kDragging},
+    };
+    for (const Case& c : kCases) {
+        const auto buffer = HeapText(kPath);
+        DragFacts facts{};
+        facts.state = kDragNone;
+        facts.event = kDragMove;
+        facts.buffer = buffer.get();
+        facts.press = c.press;
+        facts.current = c.current;
+        facts.cursor = c.cursor;
+        facts.cxDrag = facts.cyDrag = 4;
+        const DragStep step = StepDrag(facts);
+        EXPECT_EQ(step.next, c.next) << c.what;
+        EXPECT_EQ(Names(step.actions),
+                  Names(c.next == kDragging ? kDoTrack | kDoStartDrag : kDoTrack))
+            << c.what;
     }
 }
 

@@ -7,7 +7,10 @@
 #include <commctrl.h>
 
 #include "core/paths.h"
+#include "core/trailkeep.h"
+#include "dialogs/dialogs.h"
 #include "dialogs/folderpicker.h"
+#include "menus/menus.h"
 
 using namespace tk;
 
@@ -75,6 +78,93 @@ TEST(FolderPicker, ConfirmedFolderComesBackWithItsPath)
     EXPECT_EQ(PickFolder(nullptr, result, dir.c_str(), kTitle), 1);
     EXPECT_EQ(presser.pressed, 1);
     EXPECT_STREQ(result, dir.c_str());
+}
+
+// A folder picker of this process owned by `owner` (null when none is up).
+HWND PickerOwnedBy(HWND owner)
+{
+    for (HWND w = GetTopWindow(nullptr); w != nullptr; w = GetWindow(w, GW_HWNDNEXT)) {
+        DWORD pid = 0;
+        GetWindowThreadProcessId(w, &pid);
+        if (pid == GetCurrentProcessId() && IsWindowVisible(w) && GetWindow(w, GW_OWNER) == owner &&
+            FindWindowExA(w, nullptr, WC_TREEVIEWA, nullptr) != nullptr)
+            return w;
+    }
+    return nullptr;
+}
+
+const UINT WM_OPEN_TOUROKU = WM_APP + 7;
+
+LRESULT CALLBACK OwnerProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam)
+{
+    if (msg == WM_OPEN_TOUROKU) {
+        DialogBoxParamA(gInstance, "IDD_TOUROKU", wnd, TourokuDlgProc, 0);
+        return 0;
+    }
+    return DefWindowProcA(wnd, msg, wParam, lParam);
+}
+
+// Over the open-a-folder command's picker, the registered-folders dialog's Add opens a
+// second one (the settings dialog stays usable under the first). Each holds Trailkeep
+// busy: the first to close leaves the other's hold in place.
+struct TwoPickers {
+    volatile LONG busyBoth = -1, busyOuter = -1, done = 0;
+    HANDLE thread = nullptr;
+
+    static DWORD WINAPI Run(LPVOID self)
+    {
+        TwoPickers* t = static_cast<TwoPickers*>(self);
+        HWND outer = nullptr, touroku = nullptr, inner = nullptr;
+        if (WaitFor([&] { return (outer = PickerOwnedBy(gMainWnd)) != nullptr; })) {
+            PostMessageA(gMainWnd, WM_OPEN_TOUROKU, 0, 0);
+            if (WaitFor([&] { return (touroku = FindWindowA("#32770", "フォルダ登録")) != nullptr; })) {
+                PostMessageA(touroku, WM_COMMAND, kIdTourokuAdd, 0);
+                if (WaitFor([&] { return (inner = PickerOwnedBy(touroku)) != nullptr; })) {
+                    t->busyBoth = *static_cast<volatile int*>(&gBusy);
+                    PostMessageA(inner, WM_COMMAND, IDCANCEL, 0);
+                    WaitFor([&] { return !IsWindow(inner) && IsWindowEnabled(touroku); });
+                    t->busyOuter = *static_cast<volatile int*>(&gBusy);
+                    t->done = 1;
+                }
+                PostMessageA(touroku, WM_COMMAND, kTourokuCancel, 0);
+                WaitFor([&] { return !IsWindow(touroku); });
+            }
+            PostMessageA(outer, WM_COMMAND, IDCANCEL, 0);
+        }
+        return 0;
+    }
+    enum { kIdTourokuAdd = 203 };
+    TwoPickers() { thread = CreateThread(nullptr, 0, Run, this, 0, nullptr); }
+    ~TwoPickers()
+    {
+        WaitForSingleObject(thread, 120000);
+        CloseHandle(thread);
+    }
+};
+
+TEST(FolderPicker, TwoPickersHoldTrailkeepBusyUntilBothHaveClosed)
+{
+    gInstance = GetModuleHandleA(nullptr);
+    INITCOMMONCONTROLSEX classes{sizeof classes, ICC_LISTVIEW_CLASSES};
+    InitCommonControlsEx(&classes);
+    WNDCLASSA wc{};
+    wc.lpfnWndProc = OwnerProc;
+    wc.hInstance = gInstance;
+    wc.lpszClassName = "picker owner";
+    RegisterClassA(&wc);
+    gMainWnd = CreateWindowExA(0, wc.lpszClassName, "", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr,
+                               gInstance, nullptr);
+    ASSERT_NE(gMainWnd, nullptr);
+    gBusy = 0;
+    {
+        TwoPickers driver;
+        OnOpenFolderCommand();
+        EXPECT_EQ(driver.done, 1) << "the second picker never came up";
+        EXPECT_EQ(driver.busyBoth, kBusyPicker);
+        EXPECT_EQ(driver.busyOuter, kBusyPicker) << "the first picker is up, Trailkeep not busy";
+    }
+    EXPECT_EQ(gBusy, 0);
+    DestroyWindow(gMainWnd);
 }
 
 }  // namespace

@@ -230,4 +230,52 @@ TEST_F(SettingsFile, SaveWhileAnotherProgramHoldsTheFileOpenStillWritesIt)
         GTEST_SKIP() << "the rename was not refused here: the in-place fallback did not run";
 }
 
+// A save keeps the file's own attributes: a hidden file stays hidden.
+TEST_F(SettingsFile, SaveKeepsAHiddenFileHidden)
+{
+    WriteFileBytes(ini_, "[Setting]\r\nMaxLogData=9\r\n[Path_Log]\r\nLog_00=C:\\old\r\n");
+    ASSERT_TRUE(SetFileAttributesA(ini_.c_str(), FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_ARCHIVE));
+    LoadSettings();
+    CopyPath(gHistory[0], "C:\\new");
+    SaveHistory();
+    SaveSettings();
+    EXPECT_TRUE(FileHistoryBecomes(ini_, {"C:\\new"}));
+    EXPECT_EQ(Value("Setting", "MaxLogData"), "9");
+    const DWORD attributes = GetFileAttributesA(ini_.c_str());
+    EXPECT_NE(attributes, INVALID_FILE_ATTRIBUTES);
+    EXPECT_TRUE(attributes & FILE_ATTRIBUTE_HIDDEN) << std::hex << attributes;
+    EXPECT_FALSE(FileExists(ini_ + ".new"));
+}
+
+// A read-only file is the user's word that it is not to be written: the profile functions
+// refuse it, and so does the save. It stays as it was, read-only.
+TEST_F(SettingsFile, SaveLeavesAReadOnlyFileAlone)
+{
+    const std::string text = "[Setting]\r\nMaxLogData=9\r\n[Path_Log]\r\nLog_00=C:\\old\r\n";
+    WriteFileBytes(ini_, text);
+    ASSERT_TRUE(SetFileAttributesA(ini_.c_str(), FILE_ATTRIBUTE_READONLY));
+    LoadSettings();
+    CopyPath(gHistory[0], "C:\\new");
+    MaxLogData = 5;
+    SaveHistory();
+    SaveSettings();
+    const std::string after = ReadFileBytes(ini_);
+    const DWORD attributes = GetFileAttributesA(ini_.c_str());
+    SetFileAttributesA(ini_.c_str(), FILE_ATTRIBUTE_NORMAL);
+    EXPECT_EQ(after, text);
+    EXPECT_TRUE(attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
+        << std::hex << attributes;
+    EXPECT_FALSE(FileExists(ini_ + ".new"));
+}
+
+// A save killed inside the replacement, after the old file went aside as the backup and
+// before the new one took its name: the next start reads the old file.
+TEST_F(SettingsFile, StartAfterASaveCutShortInTheReplacementReadsTheOldFile)
+{
+    WriteFileBytes(ini_ + ".old", "[Path_Log]\r\nLog_00=C:\\kept\r\n");
+    LoadSettings();
+    EXPECT_STREQ(gHistory[0], "C:\\kept");
+    EXPECT_EQ(HistoryInFile(ini_), HistoryLines({"C:\\kept"}));
+}
+
 }  // namespace

@@ -172,4 +172,47 @@ INSTANTIATE_TEST_SUITE_P(Deliverables, VersionInfo, ::testing::ValuesIn(kDeliver
                              return name.substr(0, name.find('.'));
                          });
 
+// The FileVersion string of a deliverable's version resource.
+std::string FileVersionOf(const char* file)
+{
+    const std::string path = BinDir() + "\\" + file;
+    DWORD ignored = 0;
+    std::vector<char> data(GetFileVersionInfoSizeA(path.c_str(), &ignored));
+    void* value = nullptr;
+    UINT length = 0;
+    if (data.empty() || !GetFileVersionInfoA(path.c_str(), 0, data.size(), data.data()) ||
+        !VerQueryValueA(data.data(), "\\StringFileInfo\\041103a4\\FileVersion", &value, &length))
+        return "<none>";
+    return static_cast<const char*>(value);
+}
+
+INT_PTR CALLBACK AboutProc(HWND, UINT msg, WPARAM, LPARAM)
+{
+    return msg == WM_INITDIALOG;
+}
+
+// The about box of the built Trailkeep.exe names the versions that the three files carry.
+TEST(AboutBox, NamesTheVersionOfTheFiles)
+{
+    HMODULE exe = LoadLibraryExA((BinDir() + "\\Trailkeep.exe").c_str(), nullptr,
+                                 LOAD_LIBRARY_AS_DATAFILE);
+    ASSERT_NE(exe, nullptr);
+    HRSRC found = FindResourceA(exe, "IDD_ABOUT", MAKEINTRESOURCEA(5) /* RT_DIALOG */);
+    ASSERT_NE(found, nullptr);
+    const auto* dialog = static_cast<const DLGTEMPLATE*>(LockResource(LoadResource(exe, found)));
+    HWND about = CreateDialogIndirectParamA(exe, dialog, nullptr, AboutProc, 0);
+    ASSERT_NE(about, nullptr);
+    const auto text = [&](int id) {
+        char buffer[128] = {};
+        GetDlgItemTextA(about, id, buffer, sizeof buffer);
+        return std::string(buffer);
+    };
+    EXPECT_EQ(text(303), "Version " + FileVersionOf("Trailkeep.exe"));
+    EXPECT_EQ(text(304), "Trailkeep.exe Version " + FileVersionOf("Trailkeep.exe"));
+    EXPECT_EQ(text(305), "Trailhook.dll Version " + FileVersionOf("Trailhook.dll"));
+    EXPECT_EQ(text(306), "Trailmenu.exe Version " + FileVersionOf("Trailmenu.exe"));
+    DestroyWindow(about);
+    FreeLibrary(exe);
+}
+
 }  // namespace
