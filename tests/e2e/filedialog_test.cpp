@@ -89,17 +89,29 @@ protected:
     std::set<DWORD> explorers_;
 };
 
-// A history entry chosen over the Open dialog and over the item dialog: the dialog comes
-// back in front showing the folder, the typed name kept.
-TEST_F(FileDialogs, HistoryEntryChosenOverAnOpenDialogIsShownThere)
+// A history entry chosen over the Open dialog, and a folder picked through "フォルダを開く"
+// over the item dialog: the dialog comes back in front showing the folder, the typed name
+// kept.
+TEST_F(FileDialogs, HistoryEntryOrPickedFolderChosenOverAnOpenDialogIsShownThere)
 {
     for (const char* kind : {"open", "item"}) {
         SCOPED_TRACE(kind);
         Launch("[Path_Log]\r\nLog_00=C:\\Windows\r\nLog_01=" + target_ + "\r\n");
         OpenDialog(kind);
+        const bool pick = kind == std::string("item");
         OpenSubMenu(0);
-        Press(VK_DOWN);
+        // The second history entry; or back to the folder menu and down to "フォルダを開く".
+        const std::vector<WORD> keys = pick ? std::vector<WORD>{VK_LEFT, VK_DOWN, VK_DOWN}
+                                            : std::vector<WORD>{VK_DOWN};
+        for (WORD key : keys)
+            Press(key);
         Press(VK_RETURN);
+        HWND picker = nullptr;
+        if (pick) {
+            ASSERT_TRUE(WaitFor([&] { return (picker = FindDialog(tk_.info.dwProcessId)); }));
+            ASSERT_TRUE(SelectInPicker(picker, target_));
+            PostMessageA(picker, WM_COMMAND, IDOK, 0);
+        }
         EXPECT_TRUE(Shows(target_));
         EXPECT_TRUE(WaitFor([&] { return GetForegroundWindow() == window_; }));
         ExpectNothingElseHappened();
@@ -108,13 +120,23 @@ TEST_F(FileDialogs, HistoryEntryChosenOverAnOpenDialogIsShownThere)
     }
 }
 
-TEST_F(FileDialogs, RegisteredFolderChosenOverASaveDialogIsShownThere)
+// A registered folder chosen over a Save As dialog is shown there. Once the dialog has
+// closed while the menu is up, the choice does nothing, and Trailkeep goes on.
+TEST_F(FileDialogs, RegisteredFolderOverASaveDialogAndNothingOnceItClosed)
 {
     Launch("[Path_Touroku]\r\nTouroku_00=" + target_ + "\r\n");
     OpenDialog("save");
     OpenSubMenu(1);
     Press(VK_RETURN);
     EXPECT_TRUE(Shows(target_));
+    ExpectNothingElseHappened();
+
+    ASSERT_TRUE(BringToFront(window_));
+    OpenSubMenu(1);
+    PostMessageA(window_, WM_COMMAND, IDCANCEL, 0);
+    ASSERT_EQ(dialog_.WaitExit(), 0);
+    Press(VK_RETURN);
+    ASSERT_TRUE(WaitFor([] { return VisibleMenus().empty(); }));
     ExpectNothingElseHappened();
 }
 
@@ -132,19 +154,6 @@ TEST_F(FileDialogs, SwitchedOffTheChoiceOpensExplorer)
         if (started != nullptr)
             TerminateProcess(started, 0), CloseHandle(started);
     }
-}
-
-// The dialog closes while the menu is up: the choice does nothing, and Trailkeep goes on.
-TEST_F(FileDialogs, DialogClosedBeforeTheChoiceNothingHappens)
-{
-    Launch("[Path_Touroku]\r\nTouroku_00=" + target_ + "\r\n");
-    OpenDialog("save");
-    OpenSubMenu(1);
-    PostMessageA(window_, WM_COMMAND, IDCANCEL, 0);
-    ASSERT_EQ(dialog_.WaitExit(), 0);
-    Press(VK_RETURN);
-    ASSERT_TRUE(WaitFor([] { return VisibleMenus().empty(); }));
-    ExpectNothingElseHappened();
 }
 
 }  // namespace
