@@ -16,6 +16,7 @@ int DeletedFolderTime;
 int SwapMouseLR;
 int LogSort;
 int OpenMode;
+int SwitchFileDialog;
 int DebugBeep;
 
 PathSlot gHistory[kHistorySlots];
@@ -42,6 +43,7 @@ static const SettingKey kSettingKeys[] = {
     {"SwapMouseLR", "0", &SwapMouseLR, 1},
     {"LogSort", "0", &LogSort, 1},
     {"OpenMode", "0", &OpenMode, 1},
+    {"SwitchFileDialog", "1", &SwitchFileDialog, 1},
     {"DebugBeep", "0", &DebugBeep, 0},
 };
 

@@ -1,4 +1,4 @@
-// The settings file Trailkeep.ini in the current directory: the twelve settings and
+// The settings file Trailkeep.ini in the current directory: the settings and
 // the two folder lists, held in memory for the whole run.
 #pragma once
 #include "paths.h"
@@ -15,6 +15,7 @@ extern int DeletedFolderTime;  // minutes between vanished-folder purges; 0 none
 extern int SwapMouseLR;        // swap the tray icon's buttons
 extern int LogSort;            // order of the history in the folder menu
 extern int OpenMode;           // 0 plain folder window, 1 with the folder tree
+extern int SwitchFileDialog;   // the launcher's menu over a file dialog switches the dialog
 extern int DebugBeep;          // beep on recordings and rejections; never written
 
 extern PathSlot gHistory[kHistorySlots];        // folder history, most recent first

@@ -1,6 +1,7 @@
 // The folder menu and the tray menu, and the commands that come back from them.
 #include <windows.h>
 
+#include "filedialog.h"
 #include "menus.h"
 #include "openfolder.h"
 
@@ -51,6 +52,12 @@ void OnTrayNotify(WPARAM wParam, LPARAM lParam)
         gTrayMenuOpen = 0;
         return;
     }
+    // The launcher is called up over the window the user works in, which may be a file
+    // dialog; a click on the tray icon leaves no such window behind.
+    if (lParam == TK_ICON_ID)
+        NoteFileDialog();
+    else
+        ForgetFileDialog();
     // The history cannot change while the menu is built and shown: a recording
     // waits until the menu has closed.
     EnterCriticalSection(&gHistoryLock);
@@ -141,6 +148,8 @@ HMENU BuildFolderMenu(void)
 // is recorded like any other: the path goes to the capture logic with that window.
 static void OpenEntry(const char* path)
 {
+    if (OpenInFileDialog(path))
+        return;
     HWND shown = OpenFolder(path);
     if (shown == nullptr)
         return;
@@ -175,7 +184,7 @@ void OnOpenFolderCommand(void)
 {
     SetBusy(kBusyPicker, 1);
     char picked[kPathSize];
-    if (PickFolder(gMainWnd, picked, "", "フォルダを選択して下さい"))
+    if (PickFolder(gMainWnd, picked, "", "フォルダを選択して下さい") && !OpenInFileDialog(picked))
         OpenFolder(picked);
     SetBusy(kBusyPicker, 0);
 }

@@ -11,11 +11,11 @@ set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 cd "$top"
 preset=${1:-test-x64}
-pictures=(folder-menu tray-menu settings registered-folders about drag)
+pictures=(folder-menu tray-menu settings registered-folders about drag file-dialog)
 
 bash scripts/install-deps.sh
 cmake --preset "$preset" >/dev/null
-cmake --build --preset "$preset" --target tk_screenshots
+cmake --build --preset "$preset" --target tk_screenshots file_dialog
 tree=$(sed -n 's/^CMAKE_CACHEFILE_DIR:INTERNAL=//p' "build/$preset/CMakeCache.txt")
 
 work="$tree/screenshots"

@@ -46,7 +46,8 @@ TEST_F(Resident, HiddenWindowOneInstanceAndOrderlyExit)
     EXPECT_EQ(Value(ini, "Setting", "MaxLogData"), "20");
     EXPECT_EQ(IniKeys(ini, "Setting"),
               "MaxLogData LogDelay LogTourokuData LogRemovable LogNetwork OpenExistFolder "
-              "DeletedFolder DeletedFolderTime SwapMouseLR LogSort OpenMode");
+              "DeletedFolder DeletedFolderTime SwapMouseLR LogSort OpenMode SwitchFileDialog");
+    EXPECT_EQ(Value(ini, "Setting", "SwitchFileDialog"), "1");
     for (const char* key : {"LogDelay", "LogTourokuData", "LogRemovable", "LogNetwork",
                             "OpenExistFolder", "DeletedFolder", "DeletedFolderTime",
                             "SwapMouseLR", "LogSort", "OpenMode"})

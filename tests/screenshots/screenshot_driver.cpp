@@ -377,6 +377,45 @@ int Drag()
     return failed;
 }
 
+// Trailmenu's folder menu over another program's Save As dialog, the registered folders
+// open: a folder chosen there is shown in the dialog.
+int FileDialogMenu()
+{
+    const char* name = "file-dialog";
+    Process program;
+    HWND dialog = nullptr;
+    if (Start(&program, "file_dialog.exe",
+              "--kind save --folder \"" + gDragView + "\" --name 報告書.txt", ""))
+        WaitFor([&] { return (dialog = FindDialog(program.info.dwProcessId)) != nullptr; },
+                kAppearMs);
+    if (dialog == nullptr)
+        return Fail(name, "no Save As dialog came up (is the file_dialog fixture built?)");
+    SetWindowPos(dialog, HWND_TOP, 160, 120, 0, 0, SWP_NOSIZE);
+    BringToFront(dialog);
+    RECT window;
+    GetWindowRect(dialog, &window);
+    SetCursorPos(window.left + 140, window.top + 110);
+    int failed = 0;
+    if (RunTrailmenu() != 1 || !WaitMenus(1)) {
+        failed = Fail(name, "no folder menu opened from Trailmenu");
+    } else {
+        Press(VK_DOWN);
+        Press(VK_DOWN);
+        Press(VK_RIGHT);
+        if (!WaitMenus(2)) {
+            failed = Fail(name, "the registered-folders sub-menu did not open");
+        } else {
+            std::vector<RECT> rects = MenuRects();
+            rects.push_back(window);
+            WaitSettled(rects);
+            failed = Shoot(name, rects) ? 0 : 1;
+        }
+    }
+    CloseMenus();
+    program.Kill();
+    return failed;
+}
+
 // The sample's folders on drive C: are made in this prefix, so that the folder window of
 // the drag picture shows some of them: it shows the folder that holds the first
 // registered folder.
@@ -438,6 +477,7 @@ int main(int argc, char** argv)
     failed += TrayMenu();
     failed += Dialogs();
     failed += Drag();
+    failed += FileDialogMenu();
     CloseTrailkeep(&gTrailkeep, gMain);
     return failed;
 }

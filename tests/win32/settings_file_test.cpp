@@ -46,6 +46,7 @@ TEST_F(SettingsFile, MissingFileGivesDefaultsAndEmptyLists)
     gRegistered[0][0] = 'x';
     LoadSettings();
     EXPECT_EQ(MaxLogData, 20);
+    EXPECT_EQ(SwitchFileDialog, 1);
     for (int value : {LogDelay, LogTourokuData, LogRemovable, LogNetwork, OpenExistFolder,
                       DeletedFolder, DeletedFolderTime, SwapMouseLR, LogSort, OpenMode, DebugBeep})
         EXPECT_EQ(value, 0);
@@ -114,7 +115,7 @@ TEST_F(SettingsFile, PathsRoundTripByteForByte)
     EXPECT_STREQ(gHistory[1], "C:\\表示\\ソフト");
 }
 
-TEST_F(SettingsFile, SaveSettingsWritesElevenKeysAndTheRegisteredFolders)
+TEST_F(SettingsFile, SaveSettingsWritesTheSettingsAndTheRegisteredFolders)
 {
     WriteFileBytes(ini_, "[Setting]\r\nDebugBeep=5\r\nSaveTime=yesterday\r\nOther=1\r\n"
                          "[Path_Touroku]\r\nTouroku_00=C:\\0\r\nTouroku_01=C:\\1\r\n"

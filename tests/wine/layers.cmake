@@ -80,6 +80,11 @@ target_link_options(standin_shell PRIVATE -static)
 target_link_libraries(standin_shell PRIVATE ole32 oleaut32 uuid shell32 shlwapi user32 kernel32)
 add_dependencies(tk_win32_tests standin_shell)
 
+# A program that shows Windows' real Open, Save As or item dialog and tells what it shows.
+add_executable(file_dialog WIN32 fixtures/file_dialog.cpp)
+target_link_options(file_dialog PRIVATE -static)
+target_link_libraries(file_dialog PRIVATE comdlg32 ole32 shell32 uuid user32 kernel32)
+
 tk_windows_test(tk_e2e_tests e2e
     e2e/resident_test.cpp
     e2e/capture_test.cpp
@@ -87,9 +92,10 @@ tk_windows_test(tk_e2e_tests e2e
     e2e/hardening_test.cpp
     e2e/drag_test.cpp
     e2e/dialogs_test.cpp
-    e2e/shell_watch_test.cpp)
+    e2e/shell_watch_test.cpp
+    e2e/filedialog_test.cpp)
 add_dependencies(tk_e2e_tests Trailkeep Trailhook Trailmenu standin_explorer standin_taskbar
-    standin_shell)
+    standin_shell file_dialog)
 
 # --- Benchmark: not a test; prints figures --------------------------------------------
 # `cmake --build --preset test --target bench` builds what it needs and runs it: the hook's

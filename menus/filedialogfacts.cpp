@@ -1,0 +1,31 @@
+// Recognising a file dialog from facts about its window.
+#include "filedialogfacts.h"
+
+#include "../core/paths.h"
+
+void NoteDialogClass(FileDialogFacts* facts, const char* cls)
+{
+    facts->dialogClass = SamePath(cls, "#32770");
+}
+
+void NoteDescendant(FileDialogFacts* facts, const char* cls, int id, int visible)
+{
+    if (SamePath(cls, "SHELLDLL_DefView"))
+        facts->shellView = 1;
+    // Hidden fields are left out: a template may keep a control it does not use.
+    if (!visible)
+        return;
+    if (id == kFileNameCombo)
+        facts->nameCombo = 1;
+    else if (id == kFileNameEdit)
+        facts->nameEdit = 1;
+}
+
+int FileNameControlId(const FileDialogFacts& facts)
+{
+    if (!facts.dialogClass || !facts.shellView)
+        return 0;
+    if (facts.nameCombo)
+        return kFileNameCombo;
+    return facts.nameEdit ? kFileNameEdit : 0;
+}

@@ -1,0 +1,159 @@
+// The launcher's folder menu over another program's Open or Save As dialog: the chosen
+// folder is shown in the dialog, which keeps the typed file name. Wine's real dialogs,
+// shown by the file_dialog fixture.
+#include "testsupport.h"
+
+#include <tlhelp32.h>
+
+#include <set>
+
+using namespace tk;
+
+namespace {
+
+const char kTyped[] = "typed name.txt";
+
+// The processes of Explorer now running: a new one means a folder was opened there.
+std::set<DWORD> ExplorerProcesses()
+{
+    std::set<DWORD> ids;
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    PROCESSENTRY32 entry{};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Process32First(snapshot, &entry); more; more = Process32Next(snapshot, &entry))
+        if (lstrcmpiA(entry.szExeFile, "explorer.exe") == 0)
+            ids.insert(entry.th32ProcessID);
+    CloseHandle(snapshot);
+    return ids;
+}
+
+class FileDialogs : public TrailkeepTest {
+protected:
+    // Shows a dialog of `kind` (open, save, item) at the start folder, the name typed, in
+    // front of the user.
+    void OpenDialog(const char* kind)
+    {
+        report_ = start_ + "\\report.txt";
+        ASSERT_TRUE(Start(&dialog_, "file_dialog.exe",
+                          std::string("--kind ") + kind + " --folder \"" + start_ +
+                              "\" --name \"" + kTyped + "\" --report \"" + report_ + "\"",
+                          ""));
+        ASSERT_TRUE(WaitFor([&] { return (window_ = FindDialog(dialog_.info.dwProcessId)); }));
+        ASSERT_TRUE(BringToFront(window_));
+        ASSERT_TRUE(Shows(start_));
+        explorers_ = ExplorerProcesses();
+    }
+    // Waits until the dialog shows `folder` with the typed name in its name field.
+    ::testing::AssertionResult Shows(const std::string& folder)
+    {
+        const std::string expected = folder + "\r\n" + kTyped + "\r\n";
+        std::string shown;
+        const bool held = WaitFor([&] {
+            HWND fixture = FindWindowA("TkFileDialogFixture", nullptr);
+            DWORD_PTR answered = 0;
+            SendMessageTimeoutA(fixture, WM_APP, 0, 0, SMTO_ABORTIFHUNG, 5000, &answered);
+            shown = answered ? ReadFileBytes(report_) : "(no answer)";
+            return shown == expected;
+        });
+        if (held)
+            return ::testing::AssertionSuccess();
+        return ::testing::AssertionFailure() << "the dialog shows:\n" << shown;
+    }
+    // Calls the folder menu up with the launcher and opens sub-menu `sub` (0 history,
+    // 1 registered folders) with the keyboard, its first entry selected.
+    static void OpenSubMenu(int sub)
+    {
+        ASSERT_EQ(RunTrailmenu(), 1);
+        ASSERT_NE(WaitForMenus(1), nullptr);
+        for (int i = 0; i <= sub; ++i)
+            Press(VK_DOWN);
+        Press(VK_RIGHT);
+        ASSERT_NE(WaitForMenus(2), nullptr);
+    }
+    // Once a later launcher menu is up, Trailkeep has carried out the choice: no Explorer
+    // was started for it, and no box is up.
+    void ExpectNothingElseHappened()
+    {
+        ASSERT_EQ(RunTrailmenu(), 1);
+        EXPECT_NE(WaitForMenus(1), nullptr);
+        EXPECT_TRUE(CloseMenus());
+        EXPECT_EQ(ExplorerProcesses(), explorers_) << "Explorer was started";
+        EXPECT_EQ(FindDialog(tk_.info.dwProcessId), nullptr) << "Trailkeep shows a box";
+    }
+
+    Process dialog_;
+    HWND window_ = nullptr;
+    const std::string start_ = MakeScratchDir("dialog-start");
+    const std::string target_ = MakeScratchDir("dialog-target");
+    std::string report_;
+    std::set<DWORD> explorers_;
+};
+
+// A history entry chosen over the Open dialog, and a folder picked through "フォルダを開く"
+// over the item dialog: the dialog comes back in front showing the folder, the typed name
+// kept.
+TEST_F(FileDialogs, HistoryEntryOrPickedFolderChosenOverAnOpenDialogIsShownThere)
+{
+    for (const char* kind : {"open", "item"}) {
+        SCOPED_TRACE(kind);
+        Launch("[Path_Log]\r\nLog_00=C:\\Windows\r\nLog_01=" + target_ + "\r\n");
+        OpenDialog(kind);
+        const bool pick = kind == std::string("item");
+        OpenSubMenu(0);
+        // The second history entry; or back to the folder menu and down to "フォルダを開く".
+        const std::vector<WORD> keys = pick ? std::vector<WORD>{VK_LEFT, VK_DOWN, VK_DOWN}
+                                            : std::vector<WORD>{VK_DOWN};
+        for (WORD key : keys)
+            Press(key);
+        Press(VK_RETURN);
+        HWND picker = nullptr;
+        if (pick) {
+            ASSERT_TRUE(WaitFor([&] { return (picker = FindDialog(tk_.info.dwProcessId)); }));
+            ASSERT_TRUE(SelectInPicker(picker, target_));
+            PostMessageA(picker, WM_COMMAND, IDOK, 0);
+        }
+        EXPECT_TRUE(Shows(target_));
+        EXPECT_TRUE(WaitFor([&] { return GetForegroundWindow() == window_; }));
+        ExpectNothingElseHappened();
+        EXPECT_EQ(CloseTrailkeep(&tk_, main_), 0);
+        dialog_.Kill();
+    }
+}
+
+// A registered folder chosen over a Save As dialog is shown there. Once the dialog has
+// closed while the menu is up, the choice does nothing, and Trailkeep goes on.
+TEST_F(FileDialogs, RegisteredFolderOverASaveDialogAndNothingOnceItClosed)
+{
+    Launch("[Path_Touroku]\r\nTouroku_00=" + target_ + "\r\n");
+    OpenDialog("save");
+    OpenSubMenu(1);
+    Press(VK_RETURN);
+    EXPECT_TRUE(Shows(target_));
+    ExpectNothingElseHappened();
+
+    ASSERT_TRUE(BringToFront(window_));
+    OpenSubMenu(1);
+    PostMessageA(window_, WM_COMMAND, IDCANCEL, 0);
+    ASSERT_EQ(dialog_.WaitExit(), 0);
+    Press(VK_RETURN);
+    ASSERT_TRUE(WaitFor([] { return VisibleMenus().empty(); }));
+    ExpectNothingElseHappened();
+}
+
+// Switched off, the choice opens the folder in Explorer as ever; the dialog stays.
+TEST_F(FileDialogs, SwitchedOffTheChoiceOpensExplorer)
+{
+    Launch("[Setting]\r\nSwitchFileDialog=0\r\n[Path_Touroku]\r\nTouroku_00=" + target_ + "\r\n");
+    OpenDialog("open");
+    OpenSubMenu(1);
+    Press(VK_RETURN);
+    EXPECT_TRUE(WaitFor([&] { return ExplorerProcesses() != explorers_; }, 60000));
+    EXPECT_TRUE(Shows(start_));
+    for (DWORD id : ExplorerProcesses()) {
+        HANDLE started = explorers_.count(id) ? nullptr : OpenProcess(PROCESS_TERMINATE, FALSE, id);
+        if (started != nullptr)
+            TerminateProcess(started, 0), CloseHandle(started);
+    }
+}
+
+}  // namespace
