@@ -76,10 +76,11 @@ for exe in Trailkeep.exe Trailmenu.exe; do
     ! grep -qiE 'LIBSTDC|LIBGCC|LIBWINPTHREAD|MINGW' <<<"$has"
     check "$exe needs no MinGW runtime DLL (imports: $has)" $?
 done
-# Trailkeep talks to the shell's window list through COM (ole32, oleaut32): system DLLs
-# that every Windows from XP on carries, and nothing else.
+# Trailkeep talks to the shell's window list through COM (ole32, oleaut32) and reads the
+# settings file's access rights (advapi32): system DLLs that every Windows from XP on
+# carries, and nothing else.
 has=$(imports Trailkeep.exe)
-[ "$has" = "COMCTL32.DLL GDI32.DLL KERNEL32.DLL MSIMG32.DLL MSVCRT.DLL OLE32.DLL OLEAUT32.DLL SHELL32.DLL TRAILHOOK.DLL USER32.DLL " ]
+[ "$has" = "ADVAPI32.DLL COMCTL32.DLL GDI32.DLL KERNEL32.DLL MSIMG32.DLL MSVCRT.DLL OLE32.DLL OLEAUT32.DLL SHELL32.DLL TRAILHOOK.DLL USER32.DLL " ]
 check "Trailkeep.exe imports system DLLs and Trailhook.dll only (has: $has)" $?
 [ "$(imports Trailmenu.exe)" = "KERNEL32.DLL USER32.DLL " ]
 check "Trailmenu.exe imports only kernel32 and user32" $?
