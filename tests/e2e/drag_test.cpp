@@ -452,7 +452,9 @@ TEST_F(Drags, CloseDuringADragLeavesScreenAndTaskbarAsTheyWere)
     ASSERT_NE(history, nullptr);
     ASSERT_TRUE(StartDrag(history, 0, 2));
     ASSERT_TRUE(DragTo(spot));
-    ASSERT_TRUE(WaitFor([&] { return ReadScreen(spot) == WithMarker(before, marker_); }));
+    ASSERT_TRUE(WaitFor([&] { return ReadScreen(spot) == WithMarker(before, marker_); }))
+        << "marker's own pixels there: " << MarkerShownAt(spot, marker_)
+        << ", drag going on (taskbar disabled): " << !IsWindowEnabled(taskbar_);
 
     PostMessageA(main_, WM_CLOSE, 0, 0);
     EXPECT_EQ(tk_.WaitExit(), 0);
