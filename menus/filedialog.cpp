@@ -47,6 +47,13 @@ static HWND WindowBehindRequest(void)
     return nullptr;
 }
 
+// The class name of a window, cut to the length of the class names compared here.
+static void ClassOf(HWND wnd, char (&cls)[32])
+{
+    cls[0] = '\0';
+    GetClassNameA(wnd, cls, sizeof cls);
+}
+
 struct FieldSearch {
     FileDialogFacts facts;
     HWND combo;  // the first descendant with id 1148, the outermost
@@ -57,8 +64,7 @@ static BOOL CALLBACK NoteChild(HWND wnd, LPARAM param)
 {
     FieldSearch* search = reinterpret_cast<FieldSearch*>(param);
     char cls[32];
-    cls[0] = '\0';
-    GetClassNameA(wnd, cls, sizeof cls);
+    ClassOf(wnd, cls);
     const int id = GetDlgCtrlID(wnd);
     const int visible = IsWindowVisible(wnd) != 0;
     NoteDescendant(&search->facts, cls, id, visible);
@@ -72,8 +78,7 @@ static BOOL CALLBACK NoteChild(HWND wnd, LPARAM param)
 static int IsEditClass(HWND wnd)
 {
     char cls[32];
-    cls[0] = '\0';
-    GetClassNameA(wnd, cls, sizeof cls);
+    ClassOf(wnd, cls);
     return lstrcmpiA(cls, "Edit") == 0;
 }
 
@@ -93,8 +98,7 @@ static HWND FileNameField(HWND dialog)
     FieldSearch search;
     ZeroMemory(&search, sizeof search);
     char cls[32];
-    cls[0] = '\0';
-    GetClassNameA(dialog, cls, sizeof cls);
+    ClassOf(dialog, cls);
     NoteDialogClass(&search.facts, cls);
     if (!search.facts.dialogClass)
         return nullptr;
