@@ -371,59 +371,5 @@ TEST_F(StandinShellTest, PlainClientFollowsWindowsTabsAndNavigations)
     list->Release();
 }
 
-// Whether this thread's top-level window has heard "TaskbarCreated".
-bool gHeardTaskbarCreated;
-
-LRESULT CALLBACK ListenerProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam)
-{
-    if (msg == RegisterWindowMessageW(L"TaskbarCreated"))
-        gHeardTaskbarCreated = true;
-    return DefWindowProcW(wnd, msg, wParam, lParam);
-}
-
-// Started again, the shell says so; hung, it answers nothing; crashing, it revokes nothing.
-TEST_F(StandinShellTest, AnnouncesHangsAndEndsWithoutRevoking)
-{
-    WNDCLASSW wc{};
-    wc.lpfnWndProc = ListenerProc;
-    wc.hInstance = GetModuleHandleW(nullptr);
-    wc.lpszClassName = L"TkTaskbarCreatedListener";
-    RegisterClassW(&wc);
-    HWND listener = CreateWindowExW(0, wc.lpszClassName, L"", WS_POPUP, 0, 0, 0, 0, nullptr,
-                                    nullptr, wc.hInstance, nullptr);
-    gHeardTaskbarCreated = false;
-    const DWORD pid = StartStandinShell(true);
-    ASSERT_NE(0u, pid);
-    EXPECT_TRUE(WaitFor([] { return gHeardTaskbarCreated; }));
-    DestroyWindow(listener);
-
-    IShellWindows* list = nullptr;
-    ASSERT_HRESULT_SUCCEEDED(
-        CoCreateInstance(CLSID_ShellWindows, nullptr, CLSCTX_ALL, IID_PPV_ARGS(&list)));
-    ASSERT_NE(0u, Connect(list, DIID_DShellWindowsEvents, &listSink));
-    const HWND tab = reinterpret_cast<HWND>(
-        Shell(kShellOpenWindow, nullptr, Wide(MakeScratchDir("standin shell c"))));
-    ASSERT_NE(nullptr, tab);
-    EXPECT_TRUE(WaitFor([&] { return listSink.count[DISPID_WINDOWREGISTERED] == 1; }));
-
-    SuspendProcess(pid, true);
-    DWORD_PTR answer = 0;
-    EXPECT_FALSE(SendMessageTimeoutW(GetAncestor(tab, GA_ROOT), WM_NULL, 0, 0, SMTO_NORMAL,
-                                     1000, &answer));
-    SuspendProcess(pid, false);
-    EXPECT_EQ(2, Shell(kShellCountSinks, nullptr));
-
-    HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, pid);
-    EXPECT_EQ(1, Shell(kShellQuitNoRevoke, nullptr));
-    EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(process, kDeadlineMs));
-    CloseHandle(process);
-    EXPECT_EQ(std::string::npos, ShellLog().find(" Revoke ")) << ShellLog();
-    EXPECT_EQ(std::string::npos, ShellLog().find(" OnQuit ")) << ShellLog();
-    EXPECT_EQ(0, listSink.count[DISPID_WINDOWREVOKED]);
-    LONG count = 0;
-    EXPECT_HRESULT_FAILED(list->get_Count(&count));
-    list->Release();
-}
-
 }  // namespace
 }  // namespace tk
