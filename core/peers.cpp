@@ -2,12 +2,17 @@
 
 #include "paths.h"
 
-void ReadWindowText(HWND wnd, char* text)
+int ReadWindowText(HWND wnd, char* text)
 {
     text[0] = '\0';
     DWORD_PTR copied = 0;
+    // SMTO_ABORTIFHUNG returns at once only for a thread Windows already counts as hung
+    // (no message taken for 5 s); one that has just stopped costs the full timeout.
     if (!SendMessageTimeoutA(wnd, WM_GETTEXT, kPathSize, reinterpret_cast<LPARAM>(text),
-                             SMTO_ABORTIFHUNG, 5000, &copied))
+                             SMTO_ABORTIFHUNG, kReadTextTimeoutMs, &copied)) {
         text[0] = '\0';
+        return 0;
+    }
     text[kPathSize - 1] = '\0';
+    return 1;
 }

@@ -11,6 +11,7 @@
 #include "../core/shellwatch.h"
 
 static HWND gFoundWindow;  // the match of the last enumeration; cleared before each
+static DWORD gHungThread;  // a thread that did not answer in it: its windows are passed over
 
 int IsExplorerClass(const char* cls)
 {
@@ -19,8 +20,15 @@ int IsExplorerClass(const char* cls)
 
 BOOL CALLBACK MatchChildText(HWND wnd, LPARAM path)
 {
+    const DWORD thread = GetWindowThreadProcessId(wnd, nullptr);
+    if (thread == gHungThread)
+        return TRUE;
     char text[kPathSize];
-    ReadWindowText(wnd, text);
+    if (!ReadWindowText(wnd, text)) {
+        // A hung Explorer would cost the wait once for each of its windows.
+        gHungThread = thread;
+        return TRUE;
+    }
     if (!SamePath(text, reinterpret_cast<const char*>(path)))
         return TRUE;
     gFoundWindow = wnd;
@@ -68,6 +76,7 @@ static HWND FindOpenFolder(const char* path)
         }
     }
     gFoundWindow = nullptr;
+    gHungThread = 0;
     EnumWindows(FindExplorerByText, reinterpret_cast<LPARAM>(path));
     if (gFoundWindow != nullptr)
         SetForegroundWindow(GetAncestor(gFoundWindow, GA_ROOT));
