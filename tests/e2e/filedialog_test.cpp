@@ -3,7 +3,6 @@
 // shown by the file_dialog fixture.
 #include "testsupport.h"
 
-#include <tlhelp32.h>
 
 #include <set>
 
@@ -12,20 +11,6 @@ using namespace tk;
 namespace {
 
 const char kTyped[] = "typed name.txt";
-
-// The processes of Explorer now running: a new one means a folder was opened there.
-std::set<DWORD> ExplorerProcesses()
-{
-    std::set<DWORD> ids;
-    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-    PROCESSENTRY32 entry{};
-    entry.dwSize = sizeof entry;
-    for (BOOL more = Process32First(snapshot, &entry); more; more = Process32Next(snapshot, &entry))
-        if (lstrcmpiA(entry.szExeFile, "explorer.exe") == 0)
-            ids.insert(entry.th32ProcessID);
-    CloseHandle(snapshot);
-    return ids;
-}
 
 class FileDialogs : public TrailkeepTest {
 protected:
@@ -149,11 +134,7 @@ TEST_F(FileDialogs, SwitchedOffTheChoiceOpensExplorer)
     Press(VK_RETURN);
     EXPECT_TRUE(WaitFor([&] { return ExplorerProcesses() != explorers_; }, 60000));
     EXPECT_TRUE(Shows(start_));
-    for (DWORD id : ExplorerProcesses()) {
-        HANDLE started = explorers_.count(id) ? nullptr : OpenProcess(PROCESS_TERMINATE, FALSE, id);
-        if (started != nullptr)
-            TerminateProcess(started, 0), CloseHandle(started);
-    }
+    EndExplorersSince(explorers_);
 }
 
 }  // namespace

@@ -729,6 +729,28 @@ bool ShellCommand(UINT cmd, HWND target, const wchar_t* path, HWND* result)
     return answer != 0;
 }
 
+std::set<DWORD> ExplorerProcesses()
+{
+    std::set<DWORD> ids;
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    PROCESSENTRY32 entry{};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Process32First(snapshot, &entry); more; more = Process32Next(snapshot, &entry))
+        if (lstrcmpiA(entry.szExeFile, "explorer.exe") == 0)
+            ids.insert(entry.th32ProcessID);
+    CloseHandle(snapshot);
+    return ids;
+}
+
+void EndExplorersSince(const std::set<DWORD>& before)
+{
+    for (DWORD id : ExplorerProcesses()) {
+        HANDLE started = before.count(id) ? nullptr : OpenProcess(PROCESS_TERMINATE, FALSE, id);
+        if (started != nullptr)
+            TerminateProcess(started, 0), CloseHandle(started);
+    }
+}
+
 void SuspendProcess(DWORD pid, bool suspend)
 {
     HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -161,6 +162,11 @@ DWORD StartStandinShell(bool announce);
 // Sends a command (kShell...) to the running stand-in: a window handle or a count, as
 // the command says. False when no stand-in answers or the command failed (0).
 bool ShellCommand(UINT cmd, HWND target, const wchar_t* path, HWND* result);
+// The processes of Wine's own Explorer now running: a new one means a folder was opened.
+std::set<DWORD> ExplorerProcesses();
+// Ends the Explorer processes that are not in `before`: a window of theirs that came up
+// late would take the foreground from whatever test runs next.
+void EndExplorersSince(const std::set<DWORD>& before);
 // Suspends or resumes every thread of a process (a hung shell).
 void SuspendProcess(DWORD pid, bool suspend);
 // Waits until a line of the stand-in's call log contains `needle` (UTF-8).
