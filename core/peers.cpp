@@ -2,6 +2,11 @@
 
 #include "paths.h"
 
+int IsExplorerClass(const char* cls)
+{
+    return SamePath(cls, "CabinetWClass") || SamePath(cls, "ExploreWClass");
+}
+
 int ReadWindowText(HWND wnd, char* text)
 {
     text[0] = '\0';

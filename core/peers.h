@@ -2,6 +2,10 @@
 #pragma once
 #include <windows.h>
 
+// 1 when a window class is one of Explorer's folder windows ("CabinetWClass",
+// "ExploreWClass"); web-browser windows share the shell's lists but are not.
+int IsExplorerClass(const char* cls);
+
 enum { kReadTextTimeoutMs = 1000 };  // the longest one read waits on another program
 
 // The text of a window into a buffer of 256 bytes (at most 255 characters). The window

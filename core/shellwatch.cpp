@@ -25,6 +25,7 @@
 
 #include "../hooklib/ansipath.h"
 #include "../hooklib/pathtest.h"
+#include "peers.h"
 #include "protocol.h"
 #include "shellnav.h"
 #include "trailkeep.h"
@@ -349,14 +350,19 @@ static int NavigationCounts(HWND tab, HWND root, int opening)
     return IsWindowVisible(tab) && GetForegroundWindow() == root;
 }
 
-static void StoreFolder(int entry, HWND tab, const char* path)
+// Stores the folder an entry shows, and the tab's window where the browser named it.
+// Returns the entry's window (that tab, or the one known before) and its top-level window.
+static HWND StoreFolder(int entry, HWND tab, const char* path, HWND* root)
 {
     EnterCriticalSection(&gShellLock);
     ShellEntry* e = &gTable.entries[entry];
     if (tab != nullptr)
         e->window = tab;
     CopyPath(e->path, path);
+    tab = static_cast<HWND>(e->window);
+    *root = static_cast<HWND>(e->root);
     LeaveCriticalSection(&gShellLock);
+    return tab;
 }
 
 // NavigateComplete2, inside the shell's call: only noted here. The folder is asked for
@@ -409,11 +415,8 @@ static void OnNavigated(int entry, int connection)
     }
     if (f->connection != connection || f->browser == nullptr)
         return;
-    StoreFolder(entry, tab, path);
-    EnterCriticalSection(&gShellLock);
-    tab = static_cast<HWND>(gTable.entries[entry].window);
-    HWND root = static_cast<HWND>(gTable.entries[entry].root);
-    LeaveCriticalSection(&gShellLock);
+    HWND root = nullptr;
+    tab = StoreFolder(entry, tab, path, &root);
     if (path[0] == '\0')
         return;  // a virtual folder, or one that cannot be told: not recorded
     // The opening folder of a new window was reported already when the window was
@@ -432,8 +435,7 @@ static int IsFolderWindow(HWND root)
     char cls[kClassSize];
     cls[0] = '\0';
     GetClassNameA(root, cls, kClassSize);
-    // Folder windows only: web-browser windows ("IEFrame") share the list.
-    return SamePath(cls, "CabinetWClass") || SamePath(cls, "ExploreWClass");
+    return IsExplorerClass(cls);
 }
 
 static void Unfollow(int entry)
@@ -538,10 +540,7 @@ static int Follow(IWebBrowser2* browser)
         return 0;
     if (f->connection != connection)
         return 1;  // it quit meanwhile
-    StoreFolder(entry, tab, path);
-    EnterCriticalSection(&gShellLock);
-    tab = static_cast<HWND>(gTable.entries[entry].window);
-    LeaveCriticalSection(&gShellLock);
+    tab = StoreFolder(entry, tab, path, &root);
     if (!gQuietEnumeration && !f->sawEvent && path[0] != '\0' && NavigationCounts(tab, root, 1)) {
         CopyPath(f->opened, path);
         f->openedTick = GetTickCount();

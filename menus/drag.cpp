@@ -4,9 +4,9 @@
 
 #include "dragstate.h"
 #include "menus.h"
-#include "openfolder.h"
 
 #include "../core/paths.h"
+#include "../core/peers.h"
 #include "../core/shellwatch.h"
 #include "../core/trailkeep.h"
 

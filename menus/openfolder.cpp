@@ -13,11 +13,6 @@
 static HWND gFoundWindow;  // the match of the last enumeration; cleared before each
 static DWORD gHungThread;  // a thread that did not answer in it: its windows are passed over
 
-int IsExplorerClass(const char* cls)
-{
-    return SamePath(cls, "CabinetWClass") || SamePath(cls, "ExploreWClass");
-}
-
 BOOL CALLBACK MatchChildText(HWND wnd, LPARAM path)
 {
     const DWORD thread = GetWindowThreadProcessId(wnd, nullptr);

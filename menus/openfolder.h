@@ -7,8 +7,5 @@
 // started, the folder cannot be reached, or Explorer failed to start.
 HWND OpenFolder(const char* path);
 
-// 1 when a window class is one of Explorer's folder windows.
-int IsExplorerClass(const char* cls);
-
 BOOL CALLBACK FindExplorerByText(HWND wnd, LPARAM path);
 BOOL CALLBACK MatchChildText(HWND wnd, LPARAM path);
