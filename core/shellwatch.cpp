@@ -100,6 +100,7 @@ struct Followed {
     DWORD cookie;
     int connection;      // gConnections when it was connected
     int sawEvent;        // a navigation event arrived since it was connected
+    int queued;          // navigation events posted and not yet looked at
     int quit;            // its browser quit while an enumeration was under way
     DWORD openedTick;    // when an opening window's first folder was reported
     PathSlot opened;     // that folder; empty when none was reported
@@ -392,7 +393,9 @@ static void OnNavigateComplete(int entry, int connection, DISPPARAMS* params)
             return;
     }
     f->sawEvent = 1;
-    PostMessageA(gWatchWnd, WM_WATCH_NAVIGATED, static_cast<WPARAM>(entry), connection);
+    // Counted once posted: this thread takes the message only after this call returns.
+    if (PostMessageA(gWatchWnd, WM_WATCH_NAVIGATED, static_cast<WPARAM>(entry), connection))
+        ++f->queued;
 }
 
 // The folder a followed tab has navigated to, reported when the navigation counts.
@@ -403,6 +406,8 @@ static void OnNavigated(int entry, int connection)
     Followed* f = &gFollowed[entry];
     if (f->browser == nullptr || f->connection != connection)
         return;
+    if (f->queued > 0)
+        --f->queued;
     IWebBrowser2* browser = f->browser;
     browser->AddRef();  // calls below may let other messages in, which may end the entry
     HWND tab = nullptr;
@@ -419,6 +424,11 @@ static void OnNavigated(int entry, int connection)
     tab = StoreFolder(entry, tab, path, &root);
     if (path[0] == '\0')
         return;  // a virtual folder, or one that cannot be told: not recorded
+    // The folder is asked for after the event: when the tab has navigated again meanwhile,
+    // what it shows now is the later navigation's folder, which that one's own event
+    // reports. (Reported here too, it would be recorded twice.)
+    if (f->queued > 0)
+        return;
     // The opening folder of a new window was reported already when the window was
     // followed; its own event, arriving late, is the same navigation.
     const int repeat = f->opened[0] != '\0' && SamePath(f->opened, path) &&
@@ -511,6 +521,7 @@ static int Follow(IWebBrowser2* browser)
     browser->AddRef();
     f->connection = ++gConnections;
     f->sawEvent = 0;
+    f->queued = 0;
     f->quit = 0;
     f->opened[0] = '\0';
     EventSink* sink = &gTabSinks[entry];

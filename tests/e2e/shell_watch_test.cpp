@@ -254,7 +254,9 @@ TEST_F(ShellWatch, ChosenEntryShownByAModernWindowComesForwardAndIsRecorded)
     EXPECT_EQ(FindWineFolderWindow("reuse"), nullptr);
 }
 
-// Counts the saves of the settings file: each one renames the new file over it.
+// Counts the saves of the settings file: each one writes its new text to a new file
+// first. (Wine refuses the rename that follows while the test happens to read the file,
+// and the save then writes in place.)
 class SaveCounter {
 public:
     explicit SaveCounter(const std::string& dir)
@@ -284,7 +286,7 @@ private:
             for (DWORD at = 0; got != 0;) {
                 const auto* note = reinterpret_cast<const FILE_NOTIFY_INFORMATION*>(buffer + at);
                 const std::wstring name(note->FileName, note->FileNameLength / sizeof(WCHAR));
-                if (note->Action == FILE_ACTION_RENAMED_NEW_NAME && name == L"Trailkeep.ini")
+                if (note->Action == FILE_ACTION_ADDED && name == L"Trailkeep.ini.new")
                     ++saves_;
                 if (note->NextEntryOffset == 0)
                     break;
