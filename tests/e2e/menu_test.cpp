@@ -10,22 +10,6 @@ namespace {
 
 class Menus : public TrailkeepTest {
 protected:
-    // Clicks Trailkeep's tray icon with a button; returns the menu it opens.
-    static HWND ClickTrayIcon(bool rightButton)
-    {
-        POINT icon;
-        if (!TrayIconCentre(&icon))
-            return nullptr;
-        Click(icon.x, icon.y, rightButton);
-        return WaitForMenus(1);
-    }
-    // Opens the history sub-menu of an open folder menu with the keyboard.
-    static HWND OpenHistoryWithKeys()
-    {
-        Press(VK_DOWN);
-        Press(VK_RIGHT);
-        return WaitForMenus(2);
-    }
     // Clicks the item at `position` of an open menu window holding `items` items.
     static void ClickItem(HWND menu, int position, int items)
     {

@@ -21,15 +21,9 @@ const wchar_t kVirtualFolder[] = L"::{20D04FE0-3AEA-1069-A2D8-08002B30309D}";
 // Chooses the second history entry of the folder menu, opened from the tray icon.
 ::testing::AssertionResult ChooseSecondHistoryEntry()
 {
-    POINT icon;
-    if (!TrayIconCentre(&icon))
-        return ::testing::AssertionFailure() << "no tray icon";
-    Click(icon.x, icon.y, true);
-    if (WaitForMenus(1) == nullptr)
-        return ::testing::AssertionFailure() << "no folder menu";
-    Press(VK_DOWN);
-    Press(VK_RIGHT);
-    if (WaitForMenus(2) == nullptr)
+    if (ClickTrayIcon(true) == nullptr)
+        return ::testing::AssertionFailure() << "no folder menu from the tray icon";
+    if (OpenHistoryWithKeys() == nullptr)
         return ::testing::AssertionFailure() << "no history menu";
     Press(VK_DOWN);
     Press(VK_RETURN);

@@ -125,16 +125,6 @@ bool WaitMenus(size_t count)
     return WaitFor([&] { return VisibleMenus().size() == count; }, kAppearMs);
 }
 
-// Clicks Trailkeep's tray icon and waits for the menu it opens.
-bool ClickTrayIcon(bool rightButton)
-{
-    POINT icon;
-    if (!TrayIconCentre(&icon))
-        return false;
-    Click(icon.x, icon.y, rightButton);
-    return WaitMenus(1);
-}
-
 // Waits until windows have stopped changing on screen: two reads in a row agree.
 // Menus and dialogs paint after they show; a picture taken too early is half drawn.
 void WaitSettled(const std::vector<RECT>& rects)

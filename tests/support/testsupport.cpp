@@ -548,6 +548,22 @@ bool TrayIconCentre(POINT* centre)
     return true;
 }
 
+HWND ClickTrayIcon(bool rightButton)
+{
+    POINT icon;
+    if (!TrayIconCentre(&icon))
+        return nullptr;
+    Click(icon.x, icon.y, rightButton);
+    return WaitForMenus(1);
+}
+
+HWND OpenHistoryWithKeys()
+{
+    Press(VK_DOWN);
+    Press(VK_RIGHT);
+    return WaitForMenus(2);
+}
+
 int RunTrailmenu(const std::string& exe)
 {
     Process launcher;

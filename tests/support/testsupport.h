@@ -127,6 +127,10 @@ bool CloseMenus();
 // The centre of Trailkeep's tray icon. Without a shell, Wine shows tray icons in a window
 // of its own at the top-left corner; Trailkeep's is the only icon there in the tests.
 bool TrayIconCentre(POINT* centre);
+// Clicks Trailkeep's tray icon with a button; returns the menu it opens.
+HWND ClickTrayIcon(bool rightButton);
+// Opens the history sub-menu of an open folder menu with the keyboard; returns it.
+HWND OpenHistoryWithKeys();
 
 // Runs Trailmenu.exe and returns its exit code.
 int RunTrailmenu(const std::string& exe = "Trailmenu.exe");
