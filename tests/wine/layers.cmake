@@ -53,10 +53,9 @@ tk_windows_test(tk_win32_tests win32
     win32/open_folder_test.cpp
     win32/folder_picker_test.cpp
     win32/settings_command_test.cpp
-    win32/standin_shell_test.cpp
     win32/drag_watch_test.cpp
     ${CMAKE_SOURCE_DIR}/resources/trailkeep.rc)
-target_link_libraries(tk_win32_tests PRIVATE trailkeep_core ole32 oleaut32 uuid shlwapi)
+target_link_libraries(tk_win32_tests PRIVATE trailkeep_core ole32 oleaut32 uuid)
 
 # The hook procedure of Trailhook.dll, compiled with the library's own options.
 set_source_files_properties(support/hook_under_test.cpp
