@@ -100,10 +100,9 @@ struct Followed {
     DWORD cookie;
     int connection;      // gConnections when it was connected
     int sawEvent;        // a navigation event arrived since it was connected
-    int queued;          // navigation events posted and not yet looked at
     int quit;            // its browser quit while an enumeration was under way
-    DWORD openedTick;    // when an opening window's first folder was reported
-    PathSlot opened;     // that folder; empty when none was reported
+    DWORD reportedTick;  // when its folder was last reported
+    PathSlot reported;   // that folder; empty when none was reported
 };
 static Followed gFollowed[kShellEntries];
 
@@ -366,6 +365,22 @@ static HWND StoreFolder(int entry, HWND tab, const char* path, HWND* root)
     return tab;
 }
 
+// Reports a tab's folder, unless it was reported for the tab a moment ago: one navigation
+// can be looked at twice. The first folder of a window that has just opened is reported
+// when the window is followed, and its own event may come after. And the folder is asked
+// for after the event: an event looked at once the tab has navigated again reads the later
+// folder, which that navigation's own event then reports too.
+static void ReportOnce(Followed* f, HWND tab, const char* path)
+{
+    const DWORD now = GetTickCount();
+    if (f->reported[0] != '\0' && SamePath(f->reported, path) &&
+        now - f->reportedTick < kSameNavigationMs)
+        return;
+    CopyPath(f->reported, path);
+    f->reportedTick = now;
+    Report(tab, path);
+}
+
 // NavigateComplete2, inside the shell's call: only noted here. The folder is asked for
 // once the call has returned, so that the shell is never kept waiting on Trailkeep and no
 // call of Trailkeep's runs nested inside one of the shell's.
@@ -393,9 +408,7 @@ static void OnNavigateComplete(int entry, int connection, DISPPARAMS* params)
             return;
     }
     f->sawEvent = 1;
-    // Counted once posted: this thread takes the message only after this call returns.
-    if (PostMessageA(gWatchWnd, WM_WATCH_NAVIGATED, static_cast<WPARAM>(entry), connection))
-        ++f->queued;
+    PostMessageA(gWatchWnd, WM_WATCH_NAVIGATED, static_cast<WPARAM>(entry), connection);
 }
 
 // The folder a followed tab has navigated to, reported when the navigation counts.
@@ -406,8 +419,6 @@ static void OnNavigated(int entry, int connection)
     Followed* f = &gFollowed[entry];
     if (f->browser == nullptr || f->connection != connection)
         return;
-    if (f->queued > 0)
-        --f->queued;
     IWebBrowser2* browser = f->browser;
     browser->AddRef();  // calls below may let other messages in, which may end the entry
     HWND tab = nullptr;
@@ -424,18 +435,8 @@ static void OnNavigated(int entry, int connection)
     tab = StoreFolder(entry, tab, path, &root);
     if (path[0] == '\0')
         return;  // a virtual folder, or one that cannot be told: not recorded
-    // The folder is asked for after the event: when the tab has navigated again meanwhile,
-    // what it shows now is the later navigation's folder, which that one's own event
-    // reports. (Reported here too, it would be recorded twice.)
-    if (f->queued > 0)
-        return;
-    // The opening folder of a new window was reported already when the window was
-    // followed; its own event, arriving late, is the same navigation.
-    const int repeat = f->opened[0] != '\0' && SamePath(f->opened, path) &&
-                       GetTickCount() - f->openedTick < kSameNavigationMs;
-    f->opened[0] = '\0';
-    if (!repeat && NavigationCounts(tab, root, 0))
-        Report(tab, path);
+    if (NavigationCounts(tab, root, 0))
+        ReportOnce(f, tab, path);
 }
 
 // --- Following windows ---------------------------------------------------------------
@@ -521,9 +522,8 @@ static int Follow(IWebBrowser2* browser)
     browser->AddRef();
     f->connection = ++gConnections;
     f->sawEvent = 0;
-    f->queued = 0;
     f->quit = 0;
-    f->opened[0] = '\0';
+    f->reported[0] = '\0';
     EventSink* sink = &gTabSinks[entry];
     sink->events = &DIID_DWebBrowserEvents2;
     sink->entry = entry;
@@ -552,11 +552,8 @@ static int Follow(IWebBrowser2* browser)
     if (f->connection != connection)
         return 1;  // it quit meanwhile
     tab = StoreFolder(entry, tab, path, &root);
-    if (!gQuietEnumeration && !f->sawEvent && path[0] != '\0' && NavigationCounts(tab, root, 1)) {
-        CopyPath(f->opened, path);
-        f->openedTick = GetTickCount();
-        Report(tab, path);
-    }
+    if (!gQuietEnumeration && !f->sawEvent && path[0] != '\0' && NavigationCounts(tab, root, 1))
+        ReportOnce(f, tab, path);
     return 1;
 }
 
