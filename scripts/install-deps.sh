@@ -24,8 +24,23 @@ if [ ${#missing[@]} -gt 0 ]; then
     echo "install-deps: installing ${missing[*]}"
     # wine32 is an i386 package.
     dpkg --print-foreign-architectures | grep -qx i386 || dpkg --add-architecture i386
-    apt-get update -qq
-    DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}" >/dev/null
+    # A mirror in the middle of a sync fails one architecture's lists now and then: try
+    # again, then go on with the lists that came.
+    for try in 1 2 3; do
+        apt-get update -qq && break
+        [ "$try" = 3 ] && echo "install-deps: apt-get update failed; using the lists it has" >&2
+        sleep 15
+    done
+    if ! DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}" >/dev/null; then
+        # Without the i386 lists the 32-bit Wine cannot install. Everything else still
+        # can, and test-all asks each architecture's loader whether it runs.
+        rest=()
+        for p in "${missing[@]}"; do
+            case "$p" in *:i386) ;; *) rest+=("$p") ;; esac
+        done
+        echo "install-deps: could not install all of ${missing[*]}; installing ${rest[*]}" >&2
+        DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${rest[@]}" >/dev/null
+    fi
 fi
 
 # The Japanese locale gives Wine the ANSI code page 932 (Shift-JIS).
