@@ -45,19 +45,24 @@ TEST_F(ShellWatch, AClosingWindowAndADeadOneCostOnlyThemselves)
     const wchar_t* more[] = {L"C:\\tabs1", L"C:\\tabs2", L"C:\\tabs3", L"C:\\tabs4"};
     for (const wchar_t* path : more)
         ASSERT_NE(NewTab(tabbed, path), nullptr);
-    // After the five tabs in the list: each tab revoked moves it one place up.
+    // After the five tabs in the list: each tab revoked moves them one place up, and a
+    // reader that goes on to the next place passes over one of them.
+    HWND before = Open(L"C:\\before");
+    ASSERT_NE(before, nullptr);
     HWND steady = Open(L"C:\\steady");
     ASSERT_NE(steady, nullptr);
     // Open before Trailkeep starts: followed, not recorded.
     LaunchWatched("[Path_Log]\r\nLog_00=C:\\Windows\r\n");
-    ASSERT_TRUE(WaitFor([&] { return Sinks(steady) == 1 && Sinks(first) == 1; })) << ShellLog();
+    ASSERT_TRUE(WaitFor([&] { return Sinks(steady) == 1 && Sinks(before) == 1 && Sinks(first) == 1; }))
+        << ShellLog();
 
     ASSERT_TRUE(Tell(kShellCloseTabByTab, tabbed));
     ASSERT_TRUE(WaitShellLog("Revoke 5")) << ShellLog();
     ASSERT_TRUE(BringToFront(GetAncestor(steady, GA_ROOT)));
     Go(steady, L"C:\\steady2");
-    // "C:\steady" was never visited: were it followed anew, it would read as an opening.
-    EXPECT_TRUE(FileHistoryBecomes(ini_, {"C:\\steady2", "C:\\Windows"}));
+    // "C:\before" and "C:\steady" were never visited: were one followed anew, it would
+    // read as an opening.
+    EXPECT_TRUE(FileHistoryBecomes(ini_, {"C:\\steady2", "C:\\Windows"})) << ShellLog();
 
     HWND dying = Open(L"C:\\dying");
     ASSERT_NE(dying, nullptr);
@@ -89,24 +94,30 @@ TEST_F(ShellWatch, BusyShellOddEventsAndLateQuitsLoseNothing)
     EXPECT_TRUE(FileHistoryBecomes(ini_, {"C:\\b1"}));
     ASSERT_TRUE(BringToFront(GetAncestor(w, GA_ROOT)));
 
-    // Busy for 1.5 s from just before a navigation: its folder is read all the same.
-    ASSERT_TRUE(Tell(kShellRefuseCalls, nullptr, 1500));
+    // Another object than the list's item as the events' pDisp.
+    ASSERT_TRUE(Tell(kShellSetTabQuirks, w, kTabForeignDispatch));
     Go(w, L"C:\\b2");
     EXPECT_TRUE(FileHistoryBecomes(ini_, {"C:\\b2", "C:\\b1"}));
+    ASSERT_TRUE(Tell(kShellSetTabQuirks, w, 0));
+
+    // Busy for 1.5 s from just before a navigation: its folder is read all the same.
+    ASSERT_TRUE(Tell(kShellRefuseCalls, nullptr, 1500));
+    Go(w, L"C:\\b3");
+    EXPECT_TRUE(FileHistoryBecomes(ini_, {"C:\\b3", "C:\\b2", "C:\\b1"}));
     EXPECT_GT(Refused(), 0) << "the watcher was never refused";
 
     // A window that opens while the shell is busy is followed all the same.
     ASSERT_TRUE(Tell(kShellRefuseCalls, nullptr, 1500));
-    HWND w2 = Open(L"C:\\b3");
+    HWND w2 = Open(L"C:\\b4");
     ASSERT_NE(w2, nullptr);
     ASSERT_TRUE(BringToFront(GetAncestor(w2, GA_ROOT)));
-    Go(w2, L"C:\\b4");
-    EXPECT_TRUE(NewestBecomes("C:\\b4")) << ShellLog();
-
-    // Another object than the list's item as the events' pDisp.
-    ASSERT_TRUE(Tell(kShellSetTabQuirks, w2, kTabForeignDispatch));
     Go(w2, L"C:\\b5");
-    EXPECT_TRUE(NewestBecomes("C:\\b5"));
+    EXPECT_TRUE(NewestBecomes("C:\\b5")) << ShellLog();
+    // Followed since at the latest: the list's next event makes any watcher look again.
+    HWND spare = Open(L"C:\\spare");
+    ASSERT_NE(spare, nullptr);
+    EXPECT_TRUE(WaitFor([&] { return Sinks(w2) == 1; })) << ShellLog();
+    ASSERT_TRUE(BringToFront(GetAncestor(w2, GA_ROOT)));
 
     // Two navigations whose events come after both: the folder shown is recorded once.
     HWND result = nullptr;
@@ -119,6 +130,7 @@ TEST_F(ShellWatch, BusyShellOddEventsAndLateQuitsLoseNothing)
 
     // Revoked without OnQuit: let go of all the same. A navigation after it shows that the
     // watcher has looked at the list since.
+    ASSERT_TRUE(Tell(kShellClose, spare));
     ASSERT_TRUE(Tell(kShellSetTabQuirks, w, kTabRevokeWithoutQuit));
     ASSERT_TRUE(ShellCommand(kShellClose, w, nullptr, &result));
     ASSERT_TRUE(WaitShellLog("Revoke 1")) << ShellLog();
@@ -133,6 +145,7 @@ TEST_F(ShellWatch, BusyShellOddEventsAndLateQuitsLoseNothing)
     ASSERT_TRUE(BringToFront(GetAncestor(w3, GA_ROOT)));
     Go(w3, L"C:\\b10");
     EXPECT_TRUE(NewestBecomes("C:\\b10")) << ShellLog();
+    EXPECT_EQ(Sinks(w3), 1) << ShellLog();
     // "C:\b6" was shown only while its event waited.
     EXPECT_EQ(HistoryInFile(ini_).find("C:\\b6"), std::string::npos) << HistoryInFile(ini_);
 
@@ -166,9 +179,10 @@ TEST_F(ShellWatch, TheActiveTabIsTheFirstInZOrderAndALateTabIsFollowed)
     ASSERT_TRUE(BringToFront(root));
     wchar_t wide[MAX_PATH];
     MultiByteToWideChar(CP_ACP, 0, behind.c_str(), -1, wide, MAX_PATH);
-    Go(back, wide);
+    Go(back, L"C:\\seen-behind");
     Go(front, L"C:\\front2");
     EXPECT_TRUE(FileHistoryBecomes(ini_, {"C:\\front2", behind}));
+    Go(back, wide);
     // The other window is not in front: its navigation is not what the user looks at.
     Go(other, L"C:\\unseen");
     Go(front, L"C:\\front3");

@@ -74,6 +74,14 @@ TEST_F(ShellWatch, NavigationsInWindowsAndTabsAreRecordedAndClosingLeavesNoConne
     Go(tab1, L"C:\\tab1");
     EXPECT_TRUE(FileHistoryBecomes(ini_, {"C:\\tab1", "C:\\tab2", "C:\\Users",
                                           "C:\\Program Files", "C:\\Windows"}));
+    // A window that is not in front: not what the user looks at either.
+    HWND other = Open(L"C:\\other");
+    ASSERT_NE(other, nullptr);
+    ASSERT_TRUE(BringToFront(root));
+    Go(other, L"C:\\unseen");
+    Go(tab1, L"C:\\seen");
+    EXPECT_TRUE(FileHistoryBecomes(ini_, {"C:\\seen", "C:\\other", "C:\\tab1", "C:\\tab2",
+                                          "C:\\Users", "C:\\Program Files", "C:\\Windows"}));
 
     // Closing a tab, then the window: each connection ends while the shell still takes
     // calls for the tab (it lets go of the tab's sinks after OnQuit, then revokes it).
@@ -156,6 +164,21 @@ TEST_F(ShellWatch, HungShellHoldsUpNeitherMenusNorExit)
     const DWORD started = GetTickCount() - chosen;
     std::printf("Explorer started %lu ms after the choice\n", static_cast<unsigned long>(started));
     EXPECT_LT(started, 8000u);
+    // The watcher was held: the call it was waiting in reaches the shell once the shell
+    // answers again (it lets go of the window it followed, for the new start), and it
+    // connects anew.
+    SuspendProcess(shell_, false);
+    EXPECT_TRUE(WaitShellLog(Unadvised(followed).c_str())) << ShellLog();
+    EXPECT_TRUE(WaitFor([] { return ShellLog().find("Advise list", ShellLog().find("Unadvise")) !=
+                                    std::string::npos; }))
+        << ShellLog();
+    // And the Explorer started shows the chosen folder, once the shell's list answers it.
+    EXPECT_TRUE(WaitFor([] { return FindWineFolderWindow("hung-shell-visit") != nullptr; }, 30000))
+        << "no Explorer window on " << target;
+
+    // Hung again, with the watcher sent to it: the exit is not held up either.
+    SuspendProcess(shell_, true);
+    PostMessageA(HWND_BROADCAST, RegisterWindowMessageA("TaskbarCreated"), 0, 0);
     const DWORD closeAsked = GetTickCount();
     EXPECT_EQ(CloseTrailkeep(&tk_, main_), 0);
     const DWORD exitTook = GetTickCount() - closeAsked;
@@ -163,12 +186,6 @@ TEST_F(ShellWatch, HungShellHoldsUpNeitherMenusNorExit)
     EXPECT_LT(exitTook, 5000u);
     main_ = nullptr;
     SuspendProcess(shell_, false);
-    // The watcher was held: the call it was waiting in reaches the shell once the shell
-    // answers again (it let go of the window it followed, for the new start).
-    EXPECT_TRUE(WaitShellLog(Unadvised(followed).c_str())) << ShellLog();
-    // And the Explorer started shows the chosen folder, once the shell's list answers it.
-    EXPECT_TRUE(WaitFor([] { return FindWineFolderWindow("hung-shell-visit") != nullptr; }, 30000))
-        << "no Explorer window on " << target;
     EndExplorersSince(explorers);
 }
 
@@ -268,12 +285,17 @@ TEST_F(ShellWatch, NavigationReportedByHookAndWatcherIsRecordedOnce)
 {
     LaunchWatched("");
     // From before the first save: a window that opens is reported once, not once when it
-    // is followed and again for its navigation's event.
+    // is followed and again for its navigation's event, which comes after.
     SaveCounter counter(dir_);
     ASSERT_TRUE(counter.Watching());
-    HWND tab = Open(L"C:\\first");
-    ASSERT_NE(tab, nullptr);
+    ASSERT_TRUE(Tell(kShellSetListQuirks, nullptr, kListLateFirstEvent));
+    HWND tab = nullptr;
+    ASSERT_TRUE(ShellCommand(kShellOpenWindow, nullptr, L"C:\\first", &tab));
+    ASSERT_TRUE(Tell(kShellSetListQuirks, nullptr, 0));
+    ASSERT_TRUE(WaitFor([&] { return Sinks(tab) == 1; }));
     ASSERT_TRUE(FileHistoryBecomes(ini_, {"C:\\first"}));
+    ASSERT_TRUE(Tell(kShellHoldEvents, tab, 0));
+    ASSERT_TRUE(Fired(tab, L"C:\\first"));
     HWND root = GetAncestor(tab, GA_ROOT);
     // An address field in the window, as XP's Explorer has: the hook sees its text.
     HWND edit = CreateWindowExW(0, L"Edit", L"", WS_CHILD | WS_VISIBLE, 0, 0, 200, 20, root,
