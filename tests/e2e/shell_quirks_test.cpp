@@ -134,6 +134,7 @@ TEST_F(ShellWatch, BusyShellOddEventsAndLateQuitsLoseNothing)
     ASSERT_TRUE(Tell(kShellSetTabQuirks, w, kTabRevokeWithoutQuit));
     ASSERT_TRUE(ShellCommand(kShellClose, w, nullptr, &result));
     ASSERT_TRUE(WaitShellLog("Revoke 1")) << ShellLog();
+    ASSERT_TRUE(BringToFront(GetAncestor(w2, GA_ROOT)));
     Go(w2, L"C:\\b8");
     EXPECT_TRUE(NewestBecomes("C:\\b8"));
     // A new window takes the place the closed one had; the closed one's OnQuit comes late.
