@@ -6,7 +6,7 @@
 #include "shellnav.h"
 
 enum {
-    kFirstRetryMs = 1000,     // the first wait before connecting to the list again
+    kFirstRetryMs = 3000,     // the first wait before connecting to the list again
     kLongestRetryMs = 60000,  // the interval grows to this, then stays
     kRefusedForMs = 2000,     // how long a call that a busy shell refuses is tried again
     kRefusedPauseMs = 100,    // the pause between two tries
