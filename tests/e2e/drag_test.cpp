@@ -3,6 +3,9 @@
 // after a rest over it, and what ends a drag. A stand-in taskbar records the clicks it gets.
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
 #include "fixtures/standin_shell.h"
 #include "testsupport.h"
 
@@ -363,6 +366,47 @@ TEST_F(Drags, EntryDroppedOnAModernFolderWindowGoesThereThroughItsBrowser)
     EXPECT_TRUE(WaitFor([&] { return GetForegroundWindow() == window; }));
     EXPECT_TRUE(FileHistoryBecomes(ini_, {"C:\\Users", "C:\\start", "C:\\Windows"}));
     ExpectDragEnded();
+}
+
+// Folders whose names read differently as URLs, dropped on a modern folder window: each
+// arrives exactly ("#" is no fragment, "%20" no escape).
+TEST_F(Drags, FoldersWithHashAndPercentDroppedOnAModernWindowArriveExactly)
+{
+    const char* const kFolders[] = {"C:\\a%20b", "C:\\50%", "C:\\work\\C#"};
+    CreateDirectoryA("C:\\work", nullptr);
+    for (const char* folder : kFolders)
+        CreateDirectoryA(folder, nullptr);
+    ASSERT_TRUE(UseStandinShell(true));
+    struct ShellOff {
+        ~ShellOff() { UseStandinShell(false); }
+    } shellOff;
+    ASSERT_NE(StartStandinShell(false), 0u);
+    std::string ini = "[Path_Log]\r\n";
+    for (int i = 0; i < 3; ++i)
+        ini += "Log_0" + std::to_string(i) + "=" + kFolders[i] + "\r\n";
+    Launch(ini);
+    ASSERT_TRUE(WaitShellLog("Advise list"));
+    HWND tab = nullptr;
+    ASSERT_TRUE(ShellCommand(kShellOpenWindow, nullptr, L"C:\\start", &tab));
+    std::vector<std::string> history = {"C:\\start", kFolders[0], kFolders[1], kFolders[2]};
+    ASSERT_TRUE(FileHistoryBecomes(ini_, history));
+    HWND window = GetAncestor(tab, GA_ROOT);
+
+    // The oldest entry each time: dropped, it becomes the newest.
+    for (int i = 2; i >= 0; --i) {
+        HWND menu = OpenHistory();
+        ASSERT_NE(menu, nullptr);
+        ASSERT_TRUE(StartDrag(menu, 3, 4));
+        ASSERT_TRUE(DragTo(Centre(window)));
+        MouseButton(false);
+        const std::string call =
+            std::string("Navigate2 ") + ShellLogTab(tab).text + " " + kFolders[i] + "\n";
+        ASSERT_TRUE(WaitShellLog(call.c_str())) << ShellLog();
+        history.pop_back();
+        history.insert(history.begin(), kFolders[i]);
+        ASSERT_TRUE(FileHistoryBecomes(ini_, history));
+        ExpectDragEnded();
+    }
 }
 
 // The marker follows the cursor over a window that is not Explorer's; dropped there, the

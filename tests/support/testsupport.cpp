@@ -653,7 +653,7 @@ static void EndStandinShells()
 
 // The stand-in's class and the TreatAs that sends the shell's window list to it, in the
 // 64-bit and the 32-bit registry view, so that clients of both kinds reach it.
-static bool SetStandinKeys(REGSAM view, bool on)
+static bool SetStandinKeys(REGSAM view, bool on, const char* args = "")
 {
     HKEY classes = nullptr;
     if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, L"Software\\Classes\\CLSID", 0, nullptr, 0,
@@ -667,6 +667,8 @@ static bool SetStandinKeys(REGSAM view, bool on)
         std::wstring exe(server, n);
         // Quoted: COM runs the value as a command line, with " -Embedding" after it.
         exe = L"\"" + exe.substr(0, exe.find_last_of(L'\\') + 1) + L"standin_shell.exe\"";
+        for (const char* c = args; *c != '\0'; ++c)
+            exe += static_cast<wchar_t>(*c);
         const std::wstring local = std::wstring(kStandinShellClsidText) + L"\\LocalServer32";
         ok = RegSetKeyValueW(classes, local.c_str(), nullptr, REG_SZ, exe.c_str(),
                              static_cast<DWORD>((exe.size() + 1) * sizeof(wchar_t))) ==
@@ -692,6 +694,13 @@ bool UseStandinShell(bool on)
         DeleteFileA((BinDir() + "\\" + kStandinShellLog).c_str());
     const bool wide = SetStandinKeys(KEY_WOW64_64KEY, on);
     return SetStandinKeys(KEY_WOW64_32KEY, on) && wide;
+}
+
+bool SetStandinServerPresent(bool present)
+{
+    const char* args = present ? "" : " --refuse-start";
+    const bool wide = SetStandinKeys(KEY_WOW64_64KEY, true, args);
+    return SetStandinKeys(KEY_WOW64_32KEY, true, args) && wide;
 }
 
 DWORD StartStandinShell(bool announce)
@@ -728,10 +737,11 @@ DWORD StartStandinShell(bool announce)
     return up ? info.dwProcessId : 0;
 }
 
-bool ShellCommand(UINT cmd, HWND target, const wchar_t* path, HWND* result)
+bool ShellCommand(UINT cmd, HWND target, const wchar_t* path, HWND* result, unsigned value)
 {
     StandinShellCommand command{};
     command.target = HandleToULong(target);
+    command.value = value;
     if (path != nullptr)
         lstrcpynW(command.path, path, MAX_PATH);
     COPYDATASTRUCT data = {cmd, sizeof command, &command};

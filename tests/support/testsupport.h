@@ -165,7 +165,11 @@ bool UseStandinShell(bool on);
 DWORD StartStandinShell(bool announce);
 // Sends a command (kShell...) to the running stand-in: a window handle or a count, as
 // the command says. False when no stand-in answers or the command failed (0).
-bool ShellCommand(UINT cmd, HWND target, const wchar_t* path, HWND* result);
+bool ShellCommand(UINT cmd, HWND target, const wchar_t* path, HWND* result,
+                  unsigned value = 0);
+// present false: COM's start of the stand-in fails (it ends at once, logging "Start
+// refused"), as while no shell is up; true: it starts again. Returns whether it holds.
+bool SetStandinServerPresent(bool present);
 // The processes of Wine's own Explorer now running: a new one means a folder was opened.
 std::set<DWORD> ExplorerProcesses();
 // Ends the Explorer processes that are not in `before`: a window of theirs that came up
