@@ -51,6 +51,7 @@ enum {
     kSnapshotSize = 2 * kShellEntries,
     kSinks = 2 * kShellEntries + 2,  // event sinks: one per connection, freed by the shell
     kHungWindows = 8,
+    kReaders = 4,            // reader threads; one stuck on a hung window is left to it
     kIdListSize = 2048,      // an ID list handed between the watcher and its worker
     kTimerLookAgain = 1,
     kTimerRetry = 2,
@@ -125,6 +126,7 @@ struct Followed {
     IConnectionPoint* point;  // null while its events are not had (Advise refused)
     DWORD cookie;
     EventSink* sink;
+    DWORD shared;        // the browser in the global interface table, for the readers
     int connection;      // gConnections when it was followed
     int sawEvent;        // a navigation event arrived since it was connected
     DWORD hungTick;      // when a call to it was cancelled; 0 when it answers
@@ -140,6 +142,7 @@ struct HungWindow {
 };
 static HungWindow gHung[kHungWindows];
 static int gHungNext;
+
 
 
 // --- Event sinks: one per connection ----------------------------------------------------
@@ -610,6 +613,73 @@ static int ResolveFolder(IWebBrowser2* browser, HWND* tab, char* path)
     return outcome;
 }
 
+// --- Readers: a tab's folder read within kHungCallMs ------------------------------------
+// A navigation's folder is read by a reader thread (in the process's multithreaded
+// apartment, through the global interface table) while the watcher waits at most
+// kHungCallMs, serving the shell's calls meanwhile. A window whose thread hangs keeps
+// its reader; the next read takes another. Cancelling the call from the message filter
+// (PENDINGMSG_CANCELCALL, below) is documented, but Wine 8 asks the filter and goes on
+// waiting; a reader bounds the wait on both.
+struct Reader {
+    HANDLE thread;
+    HANDLE ask, done;   // auto-reset events
+    LONG busy;          // it has a read in hand (perhaps one given up on)
+    DWORD shared;       // in: the browser's cookie in the global interface table
+    int outcome;        // out: kFolder*
+    HWND tab;           // out
+    PathSlot path;      // out
+};
+static Reader gReaders[kReaders];
+static IGlobalInterfaceTable* gShared;
+
+static DWORD WINAPI ReaderThreadProc(LPVOID param)
+{
+    Reader* r = static_cast<Reader*>(param);
+    CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+    for (;;) {
+        WaitForSingleObject(r->ask, INFINITE);
+        IWebBrowser2* browser = nullptr;
+        r->outcome = kFolderGone;
+        r->tab = nullptr;
+        r->path[0] = '\0';
+        if (SUCCEEDED(gShared->GetInterfaceFromGlobal(r->shared, IID_IWebBrowser2,
+                                                      reinterpret_cast<void**>(&browser)))) {
+            r->outcome = ResolveFolder(browser, &r->tab, r->path);
+            browser->Release();
+        }
+        InterlockedExchange(&r->busy, 0);
+        SetEvent(r->done);
+    }
+}
+
+// Reads an entry's folder on a reader. kFolderUnread when none answered in time.
+static int ReadFolderBounded(int entry, HWND* tab, char* path)
+{
+    const DWORD shared = gFollowed[entry].shared;
+    for (Reader& r : gReaders) {
+        if (r.thread == nullptr) {
+            r.ask = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+            r.done = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+            DWORD id = 0;
+            if (r.ask == nullptr || r.done == nullptr ||
+                (r.thread = CreateThread(nullptr, 0, ReaderThreadProc, &r, 0, &id)) == nullptr)
+                return kFolderUnread;
+        }
+        if (InterlockedCompareExchange(&r.busy, 1, 0) != 0)
+            continue;
+        r.shared = shared;
+        ResetEvent(r.done);
+        SetEvent(r.ask);
+        DWORD index = 0;
+        if (CoWaitForMultipleHandles(0, kHungCallMs, 1, &r.done, &index) != S_OK)
+            return kFolderUnread;  // the window hangs: its reader stays with it
+        *tab = r.tab;
+        CopyPath(path, r.path);
+        return r.outcome;
+    }
+    return kFolderUnread;  // every reader waits on a hung window
+}
+
 // --- Reporting a navigation to the main window ----------------------------------------
 
 static void Report(HWND window, const char* path)
@@ -719,6 +789,7 @@ static void Unfollow(int entry, int forget)
     IConnectionPoint* point = f->point;
     IWebBrowser2* browser = f->browser;
     const DWORD cookie = f->cookie;
+    const DWORD shared = f->shared;
     if (f->sink != nullptr)
         f->sink->connection = 0;
     ZeroMemory(f, sizeof *f);
@@ -727,6 +798,8 @@ static void Unfollow(int entry, int forget)
         ForgetWindow(&gForgotten, gTable.entries[entry].window);
     ClearShellEntry(&gTable.entries[entry]);
     LeaveCriticalSection(&gShellLock);
+    if (shared != 0)
+        gShared->RevokeInterfaceFromGlobal(shared);
     EndConnection(point, cookie, browser);
 }
 
@@ -828,6 +901,9 @@ static void Follow(IUnknown* identity, IDispatch* item)
     Followed* f = &gFollowed[entry];
     f->browser = browser;  // the reference taken above
     f->connection = ++gConnections;
+    if (gShared == nullptr ||
+        FAILED(gShared->RegisterInterfaceInGlobal(browser, IID_IWebBrowser2, &f->shared)))
+        f->shared = 0;  // read on the watcher's thread then
     const int connection = f->connection;
     WindowCallOk(Advise(entry), entry, identity);
     if (f->connection != connection || f->hungTick != 0)
@@ -886,14 +962,19 @@ static void OnNavigated(int entry, int connection)
     Followed* f = &gFollowed[entry];
     if (f->browser == nullptr || f->connection != connection)
         return;
-    IWebBrowser2* browser = f->browser;
-    browser->AddRef();  // calls below may let other calls in, which may end the entry
     HWND tab = nullptr;
     char path[kPathSize];
-    ++gWindowCalls;
-    const int outcome = ResolveFolder(browser, &tab, path);
-    --gWindowCalls;
-    browser->Release();
+    int outcome = kFolderUnread;
+    if (f->shared != 0) {
+        outcome = ReadFolderBounded(entry, &tab, path);
+    } else {
+        IWebBrowser2* browser = f->browser;
+        browser->AddRef();  // calls below may let other calls in, which may end the entry
+        ++gWindowCalls;
+        outcome = ResolveFolder(browser, &tab, path);
+        --gWindowCalls;
+        browser->Release();
+    }
     if (f->connection != connection || f->browser == nullptr)
         return;
     if (outcome == kFolderGone) {
@@ -973,12 +1054,18 @@ static HRESULT TakeSnapshot(IShellWindows* list, IDispatch** items, int* count)
         }
         if (walk != nullptr)
             walk->Release();
-        return FAILED(hr) ? hr : S_OK;
+        if (SUCCEEDED(hr))
+            return S_OK;
+        for (int i = 0; i < *count; ++i)
+            items[i]->Release();
+        *count = 0;
     }
-    if (ClassifyCall(hr) != kCallFailed)
+    // A dead item fails the whole enumerator's call with the codes of a server that has
+    // gone (it cannot be marshalled), while the list lives: read by index then, item by
+    // item. The same where the list has no enumerator. The list may change meanwhile;
+    // what the pass drops is decided as for a snapshot (StaleEntriesToDrop).
+    if (ClassifyCall(hr) == kCallRefused)
         return hr;
-    // No enumerator: Count and Item. The list may change meanwhile; what the pass drops
-    // is decided as for a snapshot (StaleEntriesToDrop).
     long total = 0;
     hr = Patiently([&] { return list->get_Count(&total); });
     for (long i = 0; SUCCEEDED(hr) && i < total && *count < kSnapshotSize; ++i) {
@@ -990,6 +1077,8 @@ static HRESULT TakeSnapshot(IShellWindows* list, IDispatch** items, int* count)
         hr = Patiently([&] { return list->Item(index, &item); });
         if (hr == S_OK && item != nullptr)
             items[(*count)++] = item;
+        if (ClassifyCall(hr) == kCallGone)
+            hr = S_FALSE;  // that item's window only: the list answered Count just now
     }
     return FAILED(hr) ? hr : S_OK;
 }
@@ -1349,8 +1438,11 @@ static LRESULT CALLBACK WatchWndProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM l
 static DWORD WINAPI WatcherThreadProc(LPVOID ready)
 {
     const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-    if (SUCCEEDED(com))
+    if (SUCCEEDED(com)) {
         CoRegisterMessageFilter(&gFilter, nullptr);
+        CoCreateInstance(CLSID_StdGlobalInterfaceTable, nullptr, CLSCTX_INPROC_SERVER,
+                         IID_IGlobalInterfaceTable, reinterpret_cast<void**>(&gShared));
+    }
     gPause = CreateEventA(nullptr, TRUE, FALSE, nullptr);
     WNDCLASSA wc;
     ZeroMemory(&wc, sizeof wc);
@@ -1373,6 +1465,9 @@ static DWORD WINAPI WatcherThreadProc(LPVOID ready)
     }
     if (gWatchWnd != nullptr)
         DestroyWindow(gWatchWnd);
+    if (gShared != nullptr)
+        gShared->Release();
+    gShared = nullptr;
     if (SUCCEEDED(com)) {
         CoRegisterMessageFilter(nullptr, nullptr);
         CoUninitialize();
