@@ -1580,14 +1580,21 @@ HWND FindShellWindowShowing(const char* path)
     return Ask(kAskFind, nullptr, path, &answer) ? answer.found : nullptr;
 }
 
-int NavigateShellWindow(HWND root, const char* path)
+int ShellWindowFollowed(HWND root)
 {
     if (gWatcherThread == nullptr)
         return 0;
     EnterCriticalSection(&gShellLock);
-    const int known = FindEntryOfWindow(&gTable, root) >= 0;
+    const int followed = FindEntryOfWindow(&gTable, root) >= 0;
     LeaveCriticalSection(&gShellLock);
-    if (!known)
+    return followed;
+}
+
+int NavigateShellWindow(HWND root, const char* path)
+{
+    if (gWatcherThread == nullptr)
+        return 0;
+    if (!ShellWindowFollowed(root))
         return 0;
     // Forward first: the navigation counts as the user's in the foreground window.
     SetForegroundWindow(root);
