@@ -15,7 +15,8 @@
 // passes over that window alone; a refused call is tried again for two seconds; a call
 // unanswered for kHungCallMs is cancelled; and what may wait on the network (parsing a
 // path, asking a share for a folder's attributes) runs on a worker thread. What each
-// outcome leads to is decided in shellpass.cpp.
+// outcome leads to is decided in shellpass.cpp; the calls themselves are bounded in
+// shellcalls.cpp.
 //
 // While nothing happens the thread sleeps in GetMessage: no timer runs. A timer runs only
 // shortly after a list event (to look again for a window that registers late) and, while
@@ -24,16 +25,13 @@
 
 #include <exdisp.h>
 #include <exdispid.h>
-#include <servprov.h>
-#include <shlguid.h>
 #include <shlobj.h>
 
 #include "shellwatch.h"
 
-#include "../hooklib/ansipath.h"
-#include "../hooklib/pathtest.h"
 #include "peers.h"
 #include "protocol.h"
+#include "shellcalls.h"
 #include "shellnav.h"
 #include "shellpass.h"
 #include "trailkeep.h"
@@ -44,15 +42,11 @@ enum {
     kLookAgainMs = 1000,     // after a list event, once more: windows register late...
     kLookLastMs = 1500,      // ...and a last time, 2.5 s after it (a tab's item can come
                              // up to 2 s after its registration)
-    kCallTickMs = 100,       // while a handler calls out: the message filter's clock
-    kSlowWaitMs = 800,       // the longest the watcher waits for its worker
     kHungSkipMs = 30000,     // a window that hung is not called again for this long
     kInboxSize = 16,         // navigations not yet taken by the main thread
     kSnapshotSize = 2 * kShellEntries,
     kSinks = 2 * kShellEntries + 2,  // event sinks: one per connection, freed by the shell
     kHungWindows = 8,
-    kReaders = 4,            // reader threads; one stuck on a hung window is left to it
-    kIdListSize = 2048,      // an ID list handed between the watcher and its worker
     kTimerLookAgain = 1,
     kTimerRetry = 2,
     kClassSize = 20,
@@ -113,10 +107,6 @@ static int gLooksLeft;               // looks still to come after a list event
 static int gRetryFailures;           // tries to connect that failed in a row
 static int gConnections;             // counts connections, so late events are told apart
 static int gInHandler;               // a handler of the watcher's own runs
-static HANDLE gCallTick;             // the timer-queue timer of the message filter's clock
-static int gWindowCalls;             // calls to a window's objects are under way: those
-                                     // are cancelled when overdue, the list's are not
-static HANDLE gPause;                // never set: waits on it pause while COM runs
 static ForgottenWindows gForgotten;  // windows once followed, then dropped
 static DWORD gStopAsked;             // when the watcher was asked to end (main thread)
 
@@ -238,88 +228,6 @@ STDMETHODIMP EventSink::Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS*, VARIA
     return S_OK;
 }
 
-// --- Calls to a shell that may be busy or hung ------------------------------------------
-// The message filter: Windows asks it what to do with a call that Explorer refused while
-// busy (SERVERCALL_RETRYLATER or _REJECTED) and, while a call waits, whenever a message
-// comes in. (Wine 8 never asks for RETRYLATER and fails a REJECTED call at once with
-// RPC_E_CALL_REJECTED: Patiently below tries such calls again itself, in the same bounds.)
-class MessageFilter : public IMessageFilter {
-public:
-    STDMETHODIMP QueryInterface(REFIID riid, void** out) override
-    {
-        if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IMessageFilter)) {
-            *out = static_cast<IMessageFilter*>(this);
-            return S_OK;
-        }
-        *out = nullptr;
-        return E_NOINTERFACE;
-    }
-    // It lives in static storage as long as the process.
-    STDMETHODIMP_(ULONG) AddRef() override { return 2; }
-    STDMETHODIMP_(ULONG) Release() override { return 1; }
-    STDMETHODIMP_(DWORD) HandleInComingCall(DWORD, HTASK, DWORD, LPINTERFACEINFO) override
-    {
-        return SERVERCALL_ISHANDLED;
-    }
-    STDMETHODIMP_(DWORD) RetryRejectedCall(HTASK, DWORD elapsed, DWORD) override
-    {
-        return static_cast<DWORD>(RefusedCallPause(elapsed));
-    }
-    // A call that waits longer than kHungCallMs is cancelled: a window whose thread hangs
-    // (an unreachable share) must not hold up the others' recording. The call fails with
-    // RPC_E_CALL_CANCELED, and that window is passed over a while. Windows' own cancelling
-    // (CoCancelCall) needs a second thread and the server's consent, and Wine 8 has none
-    // of it; this route is documented and works in both.
-    // Only a window's calls: a cancelled call may still be carried out by the server,
-    // and the list's own (its Advise) must not be left behind that way; a list that
-    // hangs holds up every window anyway.
-    STDMETHODIMP_(DWORD) MessagePending(HTASK, DWORD elapsed, DWORD) override
-    {
-        return gWindowCalls > 0 && CallOverdue(elapsed) ? PENDINGMSG_CANCELCALL
-                                                         : PENDINGMSG_WAITDEFPROCESS;
-    }
-};
-static MessageFilter gFilter;
-
-// The filter is asked only when a message comes in. While a handler of the watcher's
-// runs, a timer-queue timer posts one every kCallTickMs (a WM_TIMER would not do: COM's
-// wait does not wake for timers); while the watcher sleeps, none is posted.
-static void CALLBACK PostCallTick(PVOID, BOOLEAN)
-{
-    PostMessageA(gWatchWnd, WM_WATCH_TICK, 0, 0);
-}
-
-static void ArmCallTick(int on)
-{
-    if (on && gCallTick == nullptr) {
-        CreateTimerQueueTimer(&gCallTick, nullptr, PostCallTick, nullptr, kCallTickMs,
-                              kCallTickMs, WT_EXECUTEINTIMERTHREAD);
-    } else if (!on && gCallTick != nullptr) {
-        DeleteTimerQueueTimer(nullptr, gCallTick, nullptr);  // does not wait
-        gCallTick = nullptr;
-    }
-}
-
-// Waits `ms` while COM goes on: the shell's calls into the watcher are served meanwhile.
-static void Pause(DWORD ms)
-{
-    DWORD index = 0;
-    CoWaitForMultipleHandles(0, ms, 1, &gPause, &index);
-}
-
-// Makes a call, again while the shell refuses it as busy, for at most kRefusedForMs.
-template <class Call>
-static HRESULT Patiently(Call call)
-{
-    const DWORD start = GetTickCount();
-    for (;;) {
-        const HRESULT hr = call();
-        if (StepAfterCall(hr, 0, GetTickCount() - start) != kTryAgain)
-            return hr;
-        Pause(kRefusedPauseMs);
-    }
-}
-
 static int IsHungWindow(const void* identity)
 {
     for (const HungWindow& h : gHung) {
@@ -334,350 +242,6 @@ static void NoteHungWindow(void* identity)
     gHung[gHungNext].identity = identity;
     gHung[gHungNext].tick = GetTickCount();
     gHungNext = (gHungNext + 1) % kHungWindows;
-}
-
-// --- The worker: what may wait on the network -----------------------------------------
-// Parsing a path into an ID list and asking a folder's attributes can wait on a share
-// for many seconds without letting messages in. On the watcher's thread that would keep
-// every Explorer window that fires an event waiting too, so a worker thread does them,
-// and the watcher waits at most kSlowWaitMs for it, serving the shell's calls meanwhile.
-enum { kSlowParse = 1, kSlowIdListPath = 2 };
-struct SlowCall {
-    int kind;
-    WCHAR path[kWidePathSize];  // kSlowParse: in; kSlowIdListPath: out
-    BYTE idList[kIdListSize];   // kSlowParse: out; kSlowIdListPath: in
-    UINT size;                  // the ID list's size in bytes
-    int ok;
-};
-static SlowCall gSlow;             // written by the watcher only while the worker is idle
-static LONG gSlowBusy;             // the worker has a call in hand
-static HANDLE gSlowAsk, gSlowDone; // auto-reset events
-static HANDLE gSlowThread;
-
-static void DoSlowCall(SlowCall* call)
-{
-    call->ok = 0;
-    if (call->kind == kSlowParse) {
-        PIDLIST_ABSOLUTE list = nullptr;
-        if (SUCCEEDED(SHParseDisplayName(call->path, nullptr, &list, 0, nullptr)) &&
-            list != nullptr) {
-            call->size = ILGetSize(list);
-            call->ok = call->size <= kIdListSize;
-            if (call->ok)
-                CopyMemory(call->idList, list, call->size);
-            CoTaskMemFree(list);
-        }
-    } else if (call->kind == kSlowIdListPath) {
-        // Only a folder of the file system that exists: an ID list that came across
-        // processes may name something else.
-        const auto* list = reinterpret_cast<PCIDLIST_ABSOLUTE>(call->idList);
-        if (SHGetPathFromIDListW(list, call->path)) {
-            const DWORD attributes = GetFileAttributesW(call->path);
-            call->ok = attributes != INVALID_FILE_ATTRIBUTES &&
-                       (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-        }
-    }
-}
-
-static DWORD WINAPI SlowThreadProc(LPVOID)
-{
-    CoInitializeEx(nullptr, COINIT_MULTITHREADED);
-    for (;;) {
-        WaitForSingleObject(gSlowAsk, INFINITE);
-        DoSlowCall(&gSlow);
-        InterlockedExchange(&gSlowBusy, 0);
-        SetEvent(gSlowDone);
-    }
-}
-
-// Hands `gSlow` (filled in) to the worker. Returns 1 when it answered in time; 0 when it
-// could not be asked (still busy with a call that waits on the network) or was late.
-static int AskWorker(void)
-{
-    if (gSlowThread == nullptr) {
-        gSlowAsk = CreateEventA(nullptr, FALSE, FALSE, nullptr);
-        gSlowDone = CreateEventA(nullptr, FALSE, FALSE, nullptr);
-        DWORD id = 0;
-        if (gSlowAsk != nullptr && gSlowDone != nullptr)
-            gSlowThread = CreateThread(nullptr, 0, SlowThreadProc, nullptr, 0, &id);
-        if (gSlowThread == nullptr)
-            return 0;
-    }
-    if (InterlockedCompareExchange(&gSlowBusy, 1, 0) != 0)
-        return 0;
-    ResetEvent(gSlowDone);
-    SetEvent(gSlowAsk);
-    DWORD index = 0;
-    const HRESULT hr = CoWaitForMultipleHandles(0, kSlowWaitMs, 1, &gSlowDone, &index);
-    return hr == S_OK && gSlow.ok;
-}
-
-// The ID list of a path, parsed by the worker, as VT_ARRAY | VT_UI1: the form Windows'
-// own InitVariantFromIDList makes, which no one reads as a URL. 0 when it cannot be had.
-static int IdListVariant(const char* path, VARIANT* out)
-{
-    VariantInit(out);
-    if (gSlowBusy != 0 ||
-        MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, path, -1, gSlow.path, kWidePathSize) <= 0)
-        return 0;
-    gSlow.kind = kSlowParse;
-    if (!AskWorker())
-        return 0;
-    SAFEARRAY* bytes = SafeArrayCreateVector(VT_UI1, 0, gSlow.size);
-    if (bytes == nullptr)
-        return 0;
-    CopyMemory(bytes->pvData, gSlow.idList, gSlow.size);
-    out->vt = VT_ARRAY | VT_UI1;
-    out->parray = bytes;
-    return 1;
-}
-
-// --- Resolving the folder a browser shows ---------------------------------------------
-
-// 1 when an ID list made by another party is well formed within the block that holds it:
-// across processes a broken one can arrive with success reported.
-static int IdListIsSound(PCIDLIST_ABSOLUTE list, SIZE_T* length)
-{
-    IMalloc* malloc = nullptr;
-    if (FAILED(CoGetMalloc(1, &malloc)))
-        return 0;
-    const SIZE_T size = malloc->GetSize(const_cast<ITEMIDLIST_ABSOLUTE*>(list));
-    malloc->Release();
-    const BYTE* bytes = reinterpret_cast<const BYTE*>(list);
-    SIZE_T at = 0;
-    for (;;) {
-        if (size == static_cast<SIZE_T>(-1) || at + sizeof(USHORT) > size)
-            return 0;
-        USHORT cb = 0;
-        CopyMemory(&cb, bytes + at, sizeof cb);
-        if (cb == 0) {
-            *length = at + sizeof(USHORT);
-            return 1;
-        }
-        if (cb < sizeof(USHORT))
-            return 0;
-        at += cb;
-    }
-}
-
-// The folder by its ID list, the last resort: only a sound list that names an existing
-// folder of the file system (checked by the worker: the folder may be on a share).
-static HRESULT PathFromIdList(IFolderView* view, WCHAR* wide)
-{
-    IPersistFolder2* folder = nullptr;
-    HRESULT hr = Patiently([&] {
-        return view->GetFolder(IID_IPersistFolder2, reinterpret_cast<void**>(&folder));
-    });
-    if (FAILED(hr))
-        return hr;
-    PIDLIST_ABSOLUTE list = nullptr;
-    hr = Patiently([&] { return folder->GetCurFolder(&list); });
-    SIZE_T length = 0;
-    if (hr == S_OK && list != nullptr && IdListIsSound(list, &length) &&
-        length <= kIdListSize && gSlowBusy == 0) {
-        CopyMemory(gSlow.idList, list, length);
-        gSlow.size = static_cast<UINT>(length);
-        gSlow.kind = kSlowIdListPath;
-        if (AskWorker())
-            CopyMemory(wide, gSlow.path, sizeof gSlow.path);
-    }
-    if (list != nullptr)
-        CoTaskMemFree(list);
-    folder->Release();
-    return hr;
-}
-
-static int CopyWide(const WCHAR* from, WCHAR* to)
-{
-    int i = 0;
-    for (; i < kWidePathSize - 1 && from[i] != L'\0'; ++i)
-        to[i] = from[i];
-    to[i] = L'\0';
-    return from[i] == L'\0';
-}
-
-static int PathFromUrl(const WCHAR* url, WCHAR* wide)
-{
-    // The platform-free reader works on char16_t; WCHAR is the same 16-bit unit.
-    static char16_t unit[kUrlSize];
-    static char16_t path[kWidePathSize];
-    int i = 0;
-    for (; i < kUrlSize - 1 && url[i] != L'\0'; ++i)
-        unit[i] = static_cast<char16_t>(url[i]);
-    unit[i] = u'\0';
-    if (url[i] != L'\0' || !FileUrlToPath(unit, path))
-        return 0;
-    for (i = 0; path[i] != u'\0'; ++i)
-        wide[i] = static_cast<WCHAR>(path[i]);
-    wide[i] = L'\0';
-    return 1;
-}
-
-// What came of asking a browser for its folder.
-enum {
-    kFolderRead,    // read: a path, or empty for a virtual folder
-    kFolderUnread,  // the shell did not answer (busy, hung): what it shows is not known
-    kFolderGone,    // the browser's object has gone
-};
-
-// Folds a call's result into the outcome of reading the folder.
-static void NoteCall(HRESULT hr, int* outcome)
-{
-    const int kind = ClassifyCall(hr);
-    if (kind == kCallGone)
-        *outcome = kFolderGone;
-    else if ((kind == kCallRefused || kind == kCallHung) && *outcome == kFolderRead)
-        *outcome = kFolderUnread;
-}
-
-// The folder a browser shows, as a wide path; empty for a virtual folder or one that
-// cannot be told. `tab` gets the tab's window when the browser names it.
-static int ResolveWideFolder(IWebBrowser2* browser, HWND* tab, WCHAR* wide)
-{
-    wide[0] = L'\0';
-    int outcome = kFolderRead;
-    // Through the shell browser: the active view's folder and its file-system path.
-    IFolderView* view = nullptr;
-    IServiceProvider* services = nullptr;
-    HRESULT hr = Patiently([&] {
-        return browser->QueryInterface(IID_IServiceProvider, reinterpret_cast<void**>(&services));
-    });
-    NoteCall(hr, &outcome);
-    if (SUCCEEDED(hr)) {
-        IShellBrowser* shell = nullptr;
-        hr = Patiently([&] {
-            return services->QueryService(SID_STopLevelBrowser, IID_IShellBrowser,
-                                          reinterpret_cast<void**>(&shell));
-        });
-        NoteCall(hr, &outcome);
-        if (SUCCEEDED(hr)) {
-            HWND window = nullptr;
-            if (SUCCEEDED(Patiently([&] { return shell->GetWindow(&window); })) &&
-                window != nullptr)
-                *tab = window;
-            IShellView* shown = nullptr;
-            if (SUCCEEDED(hr = Patiently([&] { return shell->QueryActiveShellView(&shown); }))) {
-                shown->QueryInterface(IID_IFolderView, reinterpret_cast<void**>(&view));
-                shown->Release();
-            }
-            NoteCall(hr, &outcome);
-            shell->Release();
-        }
-        services->Release();
-    }
-    if (outcome == kFolderRead && view != nullptr) {
-        IShellItem* item = nullptr;
-        hr = Patiently([&] {
-            return view->GetFolder(IID_IShellItem, reinterpret_cast<void**>(&item));
-        });
-        NoteCall(hr, &outcome);
-        if (SUCCEEDED(hr)) {
-            LPWSTR name = nullptr;
-            hr = Patiently([&] { return item->GetDisplayName(SIGDN_FILESYSPATH, &name); });
-            if (SUCCEEDED(hr) && name != nullptr) {
-                if (!CopyWide(name, wide))
-                    wide[0] = L'\0';
-                CoTaskMemFree(name);
-            }
-            item->Release();
-        }
-    }
-    // Else the browser's location, a file: URL.
-    if (outcome == kFolderRead && wide[0] == L'\0') {
-        BSTR url = nullptr;
-        hr = Patiently([&] { return browser->get_LocationURL(&url); });
-        NoteCall(hr, &outcome);
-        if (SUCCEEDED(hr) && url != nullptr)
-            PathFromUrl(url, wide);
-        SysFreeString(url);
-    }
-    // Else, where neither answered, the ID list, checked.
-    if (outcome == kFolderRead && wide[0] == L'\0' && view != nullptr)
-        NoteCall(PathFromIdList(view, wide), &outcome);
-    if (view != nullptr)
-        view->Release();
-    if (outcome != kFolderRead)
-        wide[0] = L'\0';
-    return outcome;
-}
-
-// The folder a browser shows, in the ANSI code page; empty for a virtual folder, one the
-// code page cannot spell, or one that cannot be told. Returns kFolder*.
-static int ResolveFolder(IWebBrowser2* browser, HWND* tab, char* path)
-{
-    WCHAR wide[kWidePathSize];
-    path[0] = '\0';
-    const int outcome = ResolveWideFolder(browser, tab, wide);
-    if (wide[0] != L'\0' && WideToAnsiPath(wide, path, kPathSize) && !IsPathText(path))
-        path[0] = '\0';
-    return outcome;
-}
-
-// --- Readers: a tab's folder read within kHungCallMs ------------------------------------
-// A navigation's folder is read by a reader thread (in the process's multithreaded
-// apartment, through the global interface table) while the watcher waits at most
-// kHungCallMs, serving the shell's calls meanwhile. A window whose thread hangs keeps
-// its reader; the next read takes another. Cancelling the call from the message filter
-// (PENDINGMSG_CANCELCALL, below) is documented, but Wine 8 asks the filter and goes on
-// waiting; a reader bounds the wait on both.
-struct Reader {
-    HANDLE thread;
-    HANDLE ask, done;   // auto-reset events
-    LONG busy;          // it has a read in hand (perhaps one given up on)
-    DWORD shared;       // in: the browser's cookie in the global interface table
-    int outcome;        // out: kFolder*
-    HWND tab;           // out
-    PathSlot path;      // out
-};
-static Reader gReaders[kReaders];
-static IGlobalInterfaceTable* gShared;
-
-static DWORD WINAPI ReaderThreadProc(LPVOID param)
-{
-    Reader* r = static_cast<Reader*>(param);
-    CoInitializeEx(nullptr, COINIT_MULTITHREADED);
-    for (;;) {
-        WaitForSingleObject(r->ask, INFINITE);
-        IWebBrowser2* browser = nullptr;
-        r->outcome = kFolderGone;
-        r->tab = nullptr;
-        r->path[0] = '\0';
-        if (SUCCEEDED(gShared->GetInterfaceFromGlobal(r->shared, IID_IWebBrowser2,
-                                                      reinterpret_cast<void**>(&browser)))) {
-            r->outcome = ResolveFolder(browser, &r->tab, r->path);
-            browser->Release();
-        }
-        InterlockedExchange(&r->busy, 0);
-        SetEvent(r->done);
-    }
-}
-
-// Reads an entry's folder on a reader. kFolderUnread when none answered in time.
-static int ReadFolderBounded(int entry, HWND* tab, char* path)
-{
-    const DWORD shared = gFollowed[entry].shared;
-    for (Reader& r : gReaders) {
-        if (r.thread == nullptr) {
-            r.ask = CreateEventA(nullptr, FALSE, FALSE, nullptr);
-            r.done = CreateEventA(nullptr, FALSE, FALSE, nullptr);
-            DWORD id = 0;
-            if (r.ask == nullptr || r.done == nullptr ||
-                (r.thread = CreateThread(nullptr, 0, ReaderThreadProc, &r, 0, &id)) == nullptr)
-                return kFolderUnread;
-        }
-        if (InterlockedCompareExchange(&r.busy, 1, 0) != 0)
-            continue;
-        r.shared = shared;
-        ResetEvent(r.done);
-        SetEvent(r.ask);
-        DWORD index = 0;
-        if (CoWaitForMultipleHandles(0, kHungCallMs, 1, &r.done, &index) != S_OK)
-            return kFolderUnread;  // the window hangs: its reader stays with it
-        *tab = r.tab;
-        CopyPath(path, r.path);
-        return r.outcome;
-    }
-    return kFolderUnread;  // every reader waits on a hung window
 }
 
 // --- Reporting a navigation to the main window ----------------------------------------
@@ -798,8 +362,7 @@ static void Unfollow(int entry, int forget)
         ForgetWindow(&gForgotten, gTable.entries[entry].window);
     ClearShellEntry(&gTable.entries[entry]);
     LeaveCriticalSection(&gShellLock);
-    if (shared != 0)
-        gShared->RevokeInterfaceFromGlobal(shared);
+    UnshareBrowser(shared);
     EndConnection(point, cookie, browser);
 }
 
@@ -901,9 +464,7 @@ static void Follow(IUnknown* identity, IDispatch* item)
     Followed* f = &gFollowed[entry];
     f->browser = browser;  // the reference taken above
     f->connection = ++gConnections;
-    if (gShared == nullptr ||
-        FAILED(gShared->RegisterInterfaceInGlobal(browser, IID_IWebBrowser2, &f->shared)))
-        f->shared = 0;  // read on the watcher's thread then
+    f->shared = ShareBrowser(browser);  // 0: read on the watcher's thread then
     const int connection = f->connection;
     WindowCallOk(Advise(entry), entry, identity);
     if (f->connection != connection || f->hungTick != 0)
@@ -966,7 +527,7 @@ static void OnNavigated(int entry, int connection)
     char path[kPathSize];
     int outcome = kFolderUnread;
     if (f->shared != 0) {
-        outcome = ReadFolderBounded(entry, &tab, path);
+        outcome = ReadFolderBounded(f->shared, &tab, path);
     } else {
         IWebBrowser2* browser = f->browser;
         browser->AddRef();  // calls below may let other calls in, which may end the entry
@@ -1270,16 +831,19 @@ static int NavigateFollowed(HWND root, const char* path)
     LeaveCriticalSection(&gShellLock);
     if (entry < 0 || gFollowed[entry].browser == nullptr)
         return 0;
-    // The folder goes as its ID list: a path given as text is read as a URL, and
-    // "C:\work\C#" would reach "C:\work\C". Text only where the ID list cannot be had
-    // and the path reads the same either way.
+    // A path given as text is read as a URL: "C:\\work\\C#" would reach "C:\\work\\C",
+    // and "C:\\a%20b" "C:\\a b". Such a path goes as its ID list, which nothing reads as
+    // a URL; any other as text, which names the folder as the user chose it.
     VARIANT target, empty;
     VariantInit(&empty);
-    if (!IdListVariant(path, &target)) {
-        WCHAR wide[kWidePathSize];
-        if (PathReadsAsUrl(path) ||
-            MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, path, -1, wide, kWidePathSize) <= 0)
+    if (PathReadsAsUrl(path)) {
+        if (!IdListVariant(path, &target))
             return 0;
+    } else {
+        WCHAR wide[kWidePathSize];
+        if (MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, path, -1, wide, kWidePathSize) <= 0)
+            return 0;
+        VariantInit(&target);
         target.vt = VT_BSTR;
         target.bstrVal = SysAllocString(wide);
         if (target.bstrVal == nullptr)
@@ -1438,12 +1002,6 @@ static LRESULT CALLBACK WatchWndProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM l
 static DWORD WINAPI WatcherThreadProc(LPVOID ready)
 {
     const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-    if (SUCCEEDED(com)) {
-        CoRegisterMessageFilter(&gFilter, nullptr);
-        CoCreateInstance(CLSID_StdGlobalInterfaceTable, nullptr, CLSCTX_INPROC_SERVER,
-                         IID_IGlobalInterfaceTable, reinterpret_cast<void**>(&gShared));
-    }
-    gPause = CreateEventA(nullptr, TRUE, FALSE, nullptr);
     WNDCLASSA wc;
     ZeroMemory(&wc, sizeof wc);
     wc.lpfnWndProc = WatchWndProc;
@@ -1456,7 +1014,7 @@ static DWORD WINAPI WatcherThreadProc(LPVOID ready)
                                 nullptr, gInstance, nullptr);
     gTaskbarCreated = RegisterWindowMessageA("TaskbarCreated");
     SetEvent(static_cast<HANDLE>(ready));
-    if (gWatchWnd != nullptr && SUCCEEDED(com) && gPause != nullptr) {
+    if (gWatchWnd != nullptr && SUCCEEDED(com) && StartShellCalls(gWatchWnd, WM_WATCH_TICK)) {
         PostMessageA(gWatchWnd, WM_WATCH_CONNECT, 0, 0);
         MSG msg;
         while (GetMessageA(&msg, nullptr, 0, 0) > 0)
@@ -1465,11 +1023,8 @@ static DWORD WINAPI WatcherThreadProc(LPVOID ready)
     }
     if (gWatchWnd != nullptr)
         DestroyWindow(gWatchWnd);
-    if (gShared != nullptr)
-        gShared->Release();
-    gShared = nullptr;
     if (SUCCEEDED(com)) {
-        CoRegisterMessageFilter(nullptr, nullptr);
+        EndShellCalls();
         CoUninitialize();
     }
     return 0;
