@@ -831,8 +831,8 @@ static int NavigateFollowed(HWND root, const char* path)
     LeaveCriticalSection(&gShellLock);
     if (entry < 0 || gFollowed[entry].browser == nullptr)
         return 0;
-    // A path given as text is read as a URL: "C:\\work\\C#" would reach "C:\\work\\C",
-    // and "C:\\a%20b" "C:\\a b". Such a path goes as its ID list, which nothing reads as
+    // A path given as text is read as a URL: "C:\work\C#" would reach "C:\work\C",
+    // and "C:\a%20b" "C:\a b". Such a path goes as its ID list, which nothing reads as
     // a URL; any other as text, which names the folder as the user chose it.
     VARIANT target, empty;
     VariantInit(&empty);
