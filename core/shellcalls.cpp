@@ -377,6 +377,11 @@ struct Reader {
     HANDLE ask, done;   // auto-reset events
     LONG busy;          // it has a read in hand (perhaps one given up on)
     DWORD shared;       // in: the browser's cookie in the global interface table
+    int connection;     // in: its connection (a cookie may be given again later)
+    IWebBrowser2* kept; // the reader's own proxy of the browser it read last, kept: a
+                        // proxy made anew each time costs round trips to Explorer
+    DWORD keptShared;
+    int keptConnection;
     int outcome;        // out: kFolder*
     HWND tab;           // out
     PathSlot path;      // out
@@ -389,21 +394,28 @@ static DWORD WINAPI ReaderThreadProc(LPVOID param)
     CoInitializeEx(nullptr, COINIT_MULTITHREADED);
     for (;;) {
         WaitForSingleObject(r->ask, INFINITE);
-        IWebBrowser2* browser = nullptr;
         r->outcome = kFolderGone;
         r->tab = nullptr;
         r->path[0] = '\0';
-        if (SUCCEEDED(gShared->GetInterfaceFromGlobal(r->shared, IID_IWebBrowser2,
-                                                      reinterpret_cast<void**>(&browser)))) {
-            r->outcome = ResolveFolder(browser, &r->tab, r->path);
-            browser->Release();
+        if (r->kept != nullptr &&
+            (r->keptShared != r->shared || r->keptConnection != r->connection)) {
+            r->kept->Release();
+            r->kept = nullptr;
         }
+        if (r->kept == nullptr &&
+            SUCCEEDED(gShared->GetInterfaceFromGlobal(r->shared, IID_IWebBrowser2,
+                                                      reinterpret_cast<void**>(&r->kept)))) {
+            r->keptShared = r->shared;
+            r->keptConnection = r->connection;
+        }
+        if (r->kept != nullptr)
+            r->outcome = ResolveFolder(r->kept, &r->tab, r->path);
         InterlockedExchange(&r->busy, 0);
         SetEvent(r->done);
     }
 }
 
-int ReadFolderBounded(DWORD shared, HWND* tab, char* path)
+int ReadFolderBounded(DWORD shared, int connection, HWND* tab, char* path)
 {
     for (Reader& r : gReaders) {
         if (r.thread == nullptr) {
@@ -417,6 +429,7 @@ int ReadFolderBounded(DWORD shared, HWND* tab, char* path)
         if (InterlockedCompareExchange(&r.busy, 1, 0) != 0)
             continue;
         r.shared = shared;
+        r.connection = connection;
         ResetEvent(r.done);
         SetEvent(r.ask);
         DWORD index = 0;

@@ -55,6 +55,7 @@ int ResolveFolder(IWebBrowser2* browser, HWND* tab, char* path);
 // A browser shared with the readers (a cookie, 0 when it cannot be), and its end.
 DWORD ShareBrowser(IWebBrowser2* browser);
 void UnshareBrowser(DWORD cookie);
-// Reads a shared browser's folder on a reader, waiting at most kHungCallMs while the
-// shell's calls are served. kFolderUnread when no reader answered in time.
-int ReadFolderBounded(DWORD shared, HWND* tab, char* path);
+// Reads a shared browser's folder (of the watcher's connection `connection`) on a
+// reader, waiting at most kHungCallMs while the shell's calls are served. kFolderUnread
+// when no reader answered in time.
+int ReadFolderBounded(DWORD shared, int connection, HWND* tab, char* path);

@@ -527,7 +527,7 @@ static void OnNavigated(int entry, int connection)
     char path[kPathSize];
     int outcome = kFolderUnread;
     if (f->shared != 0) {
-        outcome = ReadFolderBounded(f->shared, &tab, path);
+        outcome = ReadFolderBounded(f->shared, connection, &tab, path);
     } else {
         IWebBrowser2* browser = f->browser;
         browser->AddRef();  // calls below may let other calls in, which may end the entry
