@@ -27,6 +27,7 @@ static UINT gTickMessage;
 static HANDLE gCallTick;               // the timer-queue timer of the clock
 static HANDLE gPause;                  // never set: waits on it pause while COM runs
 static IGlobalInterfaceTable* gShared; // browsers shared with the readers
+static volatile LONG gLastRefusal;     // when the shell last refused a call (a tick)
 
 // --- Calls to a shell that may be busy or hung ------------------------------------------
 // The message filter: Windows asks it what to do with a call that Explorer refused while
@@ -88,6 +89,11 @@ void ArmCallTick(int on)
         DeleteTimerQueueTimer(nullptr, gCallTick, nullptr);  // does not wait
         gCallTick = nullptr;
     }
+}
+
+void NoteRefusal(void)
+{
+    InterlockedExchange(&gLastRefusal, static_cast<LONG>(GetTickCount()));
 }
 
 void PauseServingCalls(DWORD ms)
@@ -432,9 +438,16 @@ int ReadFolderBounded(DWORD shared, int connection, HWND* tab, char* path)
         r.connection = connection;
         ResetEvent(r.done);
         SetEvent(r.ask);
+        // A shell that refuses calls is tried for kRefusedForMs; one that does not answer
+        // at all is given up on after kHungCallMs, and its reader stays with it.
+        const DWORD start = GetTickCount();
         DWORD index = 0;
-        if (CoWaitForMultipleHandles(0, kHungCallMs, 1, &r.done, &index) != S_OK)
-            return kFolderUnread;  // the window hangs: its reader stays with it
+        while (CoWaitForMultipleHandles(0, kRefusedPauseMs, 1, &r.done, &index) != S_OK) {
+            const DWORD now = GetTickCount();
+            const int refusing = now - static_cast<DWORD>(gLastRefusal) <= 2 * kRefusedPauseMs;
+            if (now - start >= (refusing ? kRefusedForMs + kHungCallMs : kHungCallMs))
+                return kFolderUnread;
+        }
         *tab = r.tab;
         CopyPath(path, r.path);
         return r.outcome;

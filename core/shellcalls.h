@@ -22,6 +22,9 @@ extern int gWindowCalls;
 
 // Waits `ms` while COM goes on: the shell's calls into the watcher are served meanwhile.
 void PauseServingCalls(DWORD ms);
+// Notes that the shell refused a call just now: a reader that waits on a busy shell is
+// not taken for one stuck on a hung window.
+void NoteRefusal(void);
 
 // Makes a call, again while the shell refuses it as busy, for at most kRefusedForMs.
 template <class Call>
@@ -32,6 +35,7 @@ HRESULT Patiently(Call call)
         const HRESULT hr = call();
         if (StepAfterCall(hr, 0, GetTickCount() - start) != kTryAgain)
             return hr;
+        NoteRefusal();
         PauseServingCalls(kRefusedPauseMs);
     }
 }
