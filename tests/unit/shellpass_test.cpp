@@ -60,7 +60,7 @@ TEST(ShellPass, RefusedCallsAreRetriedForTwoSecondsAndHungOnesCancelledAfterOne)
 
 TEST(ShellPass, RetryIntervalGrowsToAMinuteAndStays)
 {
-    const unsigned expected[] = {1000, 1000, 2000, 4000, 8000, 16000, 32000, 60000, 60000};
+    const unsigned expected[] = {3000, 3000, 6000, 12000, 24000, 48000, 60000, 60000, 60000};
     for (int failures = 0; failures < 9; ++failures)
         EXPECT_EQ(RetryDelayMs(failures), expected[failures]) << failures;
     EXPECT_EQ(RetryDelayMs(1000000), 60000u);
