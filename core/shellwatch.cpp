@@ -10,31 +10,43 @@
 // The main thread only reads the table (under a lock never held across a call) or asks
 // the watcher a question and waits at most kAnswerWaitMs for the answer.
 //
+// Explorer may be busy, hung or gone at any call. So: an event handler only notes what
+// happened and posts; the list is read as a snapshot; a failure of one window drops or
+// passes over that window alone; a refused call is tried again for two seconds; a call
+// unanswered for kHungCallMs is cancelled; and what may wait on the network (parsing a
+// path, asking a share for a folder's attributes) runs on a worker thread. What each
+// outcome leads to is decided in shellpass.cpp; the calls themselves are bounded in
+// shellcalls.cpp.
+//
 // While nothing happens the thread sleeps in GetMessage: no timer runs. A timer runs only
 // shortly after a list event (to look again for a window that registers late) and, while
-// no list could be had, a few times after Explorer announced a new start.
+// no list can be had, at a growing interval up to a minute.
 #include <windows.h>
 
 #include <exdisp.h>
 #include <exdispid.h>
-#include <servprov.h>
-#include <shlguid.h>
 #include <shlobj.h>
 
 #include "shellwatch.h"
 
-#include "../hooklib/ansipath.h"
-#include "../hooklib/pathtest.h"
 #include "peers.h"
 #include "protocol.h"
+#include "shellcalls.h"
 #include "shellnav.h"
+#include "shellpass.h"
 #include "trailkeep.h"
 
 enum {
     kAnswerWaitMs = 1000,    // the longest the main thread waits for the watcher
     kStopWaitMs = 1500,      // the longest the shut-down waits for the watcher to end
-    kLookAgainMs = 1000,     // after a list event, once more: windows register late
+    kLookAgainMs = 1000,     // after a list event, once more: windows register late...
+    kLookLastMs = 1500,      // ...and a last time, 2.5 s after it (a tab's item can come
+                             // up to 2 s after its registration)
+    kHungSkipMs = 30000,     // a window that hung is not called again for this long
     kInboxSize = 16,         // navigations not yet taken by the main thread
+    kSnapshotSize = 2 * kShellEntries,
+    kSinks = 2 * kShellEntries + 2,  // event sinks: one per connection, freed by the shell
+    kHungWindows = 8,
     kTimerLookAgain = 1,
     kTimerRetry = 2,
     kClassSize = 20,
@@ -42,10 +54,11 @@ enum {
 
 // The watcher window's messages.
 enum {
-    WM_WATCH_LOOK = WM_APP + 20,  // the list changed: enumerate it
-    WM_WATCH_QUIT,                // a browser quit: wParam entry, lParam its connection
+    WM_WATCH_LOOK = WM_APP + 20,  // the list changed: look at it
     WM_WATCH_NAVIGATED,           // a browser navigated: wParam entry, lParam its connection
+    WM_WATCH_CONNECT,             // the list has gone: connect again
     WM_WATCH_ASK,                 // the main thread asks a question (gQuestion)
+    WM_WATCH_TICK,                // the message filter's clock (see ArmCallTick)
     WM_WATCH_STOP,                // end the thread
 };
 
@@ -55,8 +68,8 @@ enum { kAskFind = 1, kAskNavigate = 2 };
 // --- State shared with the main thread, under gShellLock -------------------------------
 static CRITICAL_SECTION gShellLock;
 static ShellTable gTable;            // the followed tabs and the folders they show
-static int gListEnumerates;          // the list answers Count and Item (and so the table
-                                     // holds every folder window)
+static int gListEnumerates;          // the list can be enumerated (and so the table holds
+                                     // every folder window)
 struct Navigation {
     HWND window;
     PathSlot path;
@@ -76,53 +89,63 @@ static Question gQuestion;
 static HANDLE gAnswered;             // auto-reset: an answer stands in gQuestion
 
 // --- The watcher thread's own state ---------------------------------------------------
+class EventSink;
 static HANDLE gWatcherThread;
 static HWND gWatchWnd;               // the watcher's hidden top-level window
 static UINT gTaskbarCreated;         // Explorer's broadcast when it (re)starts
 static IShellWindows* gList;
 static IConnectionPoint* gListPoint;
 static DWORD gListCookie;
-static int gEnumerating;             // an enumeration is under way (calls may nest in it)
+static EventSink* gListSink;
+static unsigned gListEvents;         // list events so far: a pass tells those during it
+static int gEnumerating;             // a pass is under way (calls may let events in)
 static int gLookAgain;               // a list event arrived during it
-static int gStartOverWanted;         // a disconnection was seen during it
-static int gQuietEnumeration;        // the first enumeration after connecting: windows
-                                     // already open are followed, not recorded
-static int gRetry;                   // retries left after a new start of Explorer
+static int gStartOverWanted;         // Explorer started again, or its list went, meanwhile
+static int gQuietPass;               // the first pass after connecting: windows already
+                                     // open are followed, not recorded
+static int gLooksLeft;               // looks still to come after a list event
+static int gRetryFailures;           // tries to connect that failed in a row
 static int gConnections;             // counts connections, so late events are told apart
-static int gInHandler;               // a handler of the watcher's own runs (its calls may
-                                     // let the shell's events in)
+static int gInHandler;               // a handler of the watcher's own runs
+static ForgottenWindows gForgotten;  // windows once followed, then dropped
 static DWORD gStopAsked;             // when the watcher was asked to end (main thread)
 
 // Per followed entry (same index as the table), only on the watcher thread.
 struct Followed {
     IWebBrowser2* browser;
-    IConnectionPoint* point;
+    IConnectionPoint* point;  // null while its events are not had (Advise refused)
     DWORD cookie;
-    int connection;      // gConnections when it was connected
+    EventSink* sink;
+    DWORD shared;        // the browser in the global interface table, for the readers
+    int connection;      // gConnections when it was followed
     int sawEvent;        // a navigation event arrived since it was connected
-    int quit;            // its browser quit while an enumeration was under way
+    DWORD hungTick;      // when a call to it was cancelled; 0 when it answers
     DWORD reportedTick;  // when its folder was last reported
     PathSlot reported;   // that folder; empty when none was reported
 };
 static Followed gFollowed[kShellEntries];
 
-static int IsDisconnected(HRESULT hr)
-{
-    return hr == RPC_E_DISCONNECTED || hr == RPC_E_SERVER_DIED ||
-           hr == RPC_E_SERVER_DIED_DNE || hr == CO_E_OBJNOTCONNECTED ||
-           hr == HRESULT_FROM_WIN32(RPC_S_SERVER_UNAVAILABLE) ||
-           hr == HRESULT_FROM_WIN32(RPC_S_CALL_FAILED) ||
-           hr == HRESULT_FROM_WIN32(RPC_S_CALL_FAILED_DNE);
-}
+// Windows whose calls were cancelled before they were followed: passed over a while.
+struct HungWindow {
+    void* identity;
+    DWORD tick;
+};
+static HungWindow gHung[kHungWindows];
+static int gHungNext;
 
-// --- Event sinks: the list's and one per followed tab ---------------------------------
+
+
+// --- Event sinks: one per connection ----------------------------------------------------
 // They live in static storage, as long as the process: a reference the shell still holds
-// after the connection ended finds a live object, which then ignores the call.
+// after the connection ended finds a live object, which then ignores the call. A sink is
+// taken again only once the shell has released it, so that a late event of an ended
+// connection can never reach a later one.
 class EventSink : public IDispatch {
 public:
     const IID* events = nullptr;  // the event interface it answers for
     int entry = -1;               // the followed entry, -1 for the list
-    int connection = 0;           // the connection it serves
+    int connection = 0;           // the connection it serves; 0 when free or ended
+    int taken = 0;                // it serves, or served, a connection the shell holds
 
     // A table of what it answers for, as QISearch walks one. (QISearch itself is
     // exported by name only from Vista on.)
@@ -153,170 +176,72 @@ public:
     }
     STDMETHODIMP Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT*,
                         EXCEPINFO*, UINT*) override;
+    int IsFree() const { return connection == 0 && refs_ == 0; }
 
 private:
     LONG refs_ = 0;
 };
 
-static EventSink gListSink;
-static EventSink gTabSinks[kShellEntries];
+static EventSink gSinks[kSinks];
 
-static void OnNavigateComplete(int entry, int connection, DISPPARAMS* params);
+static EventSink* TakeSink(const IID* events, int entry, int connection)
+{
+    for (EventSink& sink : gSinks) {
+        if (sink.IsFree()) {
+            sink.events = events;
+            sink.entry = entry;
+            sink.connection = connection;
+            return &sink;
+        }
+    }
+    return nullptr;  // every sink still held by the shell: not followed for now
+}
+
 static void OnQuit(int entry, int connection);
 
-STDMETHODIMP EventSink::Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT*,
+STDMETHODIMP EventSink::Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*,
                                EXCEPINFO*, UINT*)
 {
+    if (connection == 0)
+        return S_OK;  // an ended connection's late call
     // The list's events name a cookie, which is not to be trusted: the whole list is
     // looked at again, after the call has returned to the shell.
     if (entry < 0) {
-        if (id == DISPID_WINDOWREGISTERED || id == DISPID_WINDOWREVOKED)
+        if (id == DISPID_WINDOWREGISTERED || id == DISPID_WINDOWREVOKED) {
+            ++gListEvents;
             PostMessageA(gWatchWnd, WM_WATCH_LOOK, 0, 0);
+        }
         return S_OK;
     }
-    if (id == DISPID_NAVIGATECOMPLETE2)
-        OnNavigateComplete(entry, connection, params);
-    else if (id == DISPID_ONQUIT)
+    // Any NavigateComplete2 of a followed browser counts, whatever object it names: the
+    // documentation says only "the window or frame", and folder windows have no frames.
+    if (id == DISPID_NAVIGATECOMPLETE2) {
+        Followed* f = &gFollowed[entry];
+        if (f->connection == connection) {
+            f->sawEvent = 1;
+            f->hungTick = 0;  // it answers
+            PostMessageA(gWatchWnd, WM_WATCH_NAVIGATED, static_cast<WPARAM>(entry), connection);
+        }
+    } else if (id == DISPID_ONQUIT) {
         OnQuit(entry, connection);
+    }
     return S_OK;
 }
 
-// --- Resolving the folder a browser shows ---------------------------------------------
-
-// 1 when an ID list made by another party is well formed within the block that holds it:
-// across processes a broken one can arrive with success reported.
-static int IdListIsSound(PCIDLIST_ABSOLUTE list)
+static int IsHungWindow(const void* identity)
 {
-    IMalloc* malloc = nullptr;
-    if (FAILED(CoGetMalloc(1, &malloc)))
-        return 0;
-    const SIZE_T size = malloc->GetSize(const_cast<ITEMIDLIST_ABSOLUTE*>(list));
-    malloc->Release();
-    const BYTE* bytes = reinterpret_cast<const BYTE*>(list);
-    SIZE_T at = 0;
-    for (;;) {
-        if (size == static_cast<SIZE_T>(-1) || at + sizeof(USHORT) > size)
-            return 0;
-        USHORT cb = 0;
-        CopyMemory(&cb, bytes + at, sizeof cb);
-        if (cb == 0)
+    for (const HungWindow& h : gHung) {
+        if (h.identity == identity && GetTickCount() - h.tick < kHungSkipMs)
             return 1;
-        if (cb < sizeof(USHORT))
-            return 0;
-        at += cb;
     }
+    return 0;
 }
 
-// The folder by its ID list, the last resort: only a sound list that names an existing
-// folder of the file system.
-static int PathFromIdList(IFolderView* view, WCHAR* wide)
+static void NoteHungWindow(void* identity)
 {
-    IPersistFolder2* folder = nullptr;
-    if (FAILED(view->GetFolder(IID_IPersistFolder2, reinterpret_cast<void**>(&folder))))
-        return 0;
-    PIDLIST_ABSOLUTE list = nullptr;
-    int found = 0;
-    if (folder->GetCurFolder(&list) == S_OK && list != nullptr) {
-        if (IdListIsSound(list) && SHGetPathFromIDListW(list, wide)) {
-            const DWORD attributes = GetFileAttributesW(wide);
-            found = attributes != INVALID_FILE_ATTRIBUTES &&
-                    (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-        }
-        CoTaskMemFree(list);
-    }
-    folder->Release();
-    if (!found)
-        wide[0] = L'\0';
-    return found;
-}
-
-static int CopyWide(const WCHAR* from, WCHAR* to)
-{
-    int i = 0;
-    for (; i < kWidePathSize - 1 && from[i] != L'\0'; ++i)
-        to[i] = from[i];
-    to[i] = L'\0';
-    return from[i] == L'\0';
-}
-
-static int PathFromUrl(const WCHAR* url, WCHAR* wide)
-{
-    // The platform-free reader works on char16_t; WCHAR is the same 16-bit unit.
-    static char16_t unit[kUrlSize];
-    static char16_t path[kWidePathSize];
-    int i = 0;
-    for (; i < kUrlSize - 1 && url[i] != L'\0'; ++i)
-        unit[i] = static_cast<char16_t>(url[i]);
-    unit[i] = u'\0';
-    if (url[i] != L'\0' || !FileUrlToPath(unit, path))
-        return 0;
-    for (i = 0; path[i] != u'\0'; ++i)
-        wide[i] = static_cast<WCHAR>(path[i]);
-    wide[i] = L'\0';
-    return 1;
-}
-
-// The folder a browser shows, in the ANSI code page; empty for a virtual folder, one the
-// code page cannot spell, or one that cannot be told. `tab` gets the tab's window when
-// the browser names it. Returns 0 when the shell has gone away.
-static int ResolveFolder(IWebBrowser2* browser, HWND* tab, char* path)
-{
-    WCHAR wide[kWidePathSize];
-    wide[0] = L'\0';
-    path[0] = '\0';
-    int gone = 0;
-    // Through the shell browser: the active view's folder and its file-system path.
-    IFolderView* view = nullptr;
-    IServiceProvider* services = nullptr;
-    HRESULT hr = browser->QueryInterface(IID_IServiceProvider, reinterpret_cast<void**>(&services));
-    gone |= IsDisconnected(hr);
-    if (SUCCEEDED(hr)) {
-        IShellBrowser* shell = nullptr;
-        hr = services->QueryService(SID_STopLevelBrowser, IID_IShellBrowser,
-                                    reinterpret_cast<void**>(&shell));
-        gone |= IsDisconnected(hr);
-        if (SUCCEEDED(hr)) {
-            HWND window = nullptr;
-            if (SUCCEEDED(shell->GetWindow(&window)) && window != nullptr)
-                *tab = window;
-            IShellView* shown = nullptr;
-            if (SUCCEEDED(shell->QueryActiveShellView(&shown))) {
-                shown->QueryInterface(IID_IFolderView, reinterpret_cast<void**>(&view));
-                shown->Release();
-            }
-            shell->Release();
-        }
-        services->Release();
-    }
-    if (view != nullptr) {
-        IShellItem* item = nullptr;
-        if (SUCCEEDED(view->GetFolder(IID_IShellItem, reinterpret_cast<void**>(&item)))) {
-            LPWSTR name = nullptr;
-            if (SUCCEEDED(item->GetDisplayName(SIGDN_FILESYSPATH, &name)) && name != nullptr) {
-                if (!CopyWide(name, wide))
-                    wide[0] = L'\0';
-                CoTaskMemFree(name);
-            }
-            item->Release();
-        }
-    }
-    // Else the browser's location, a file: URL.
-    if (wide[0] == L'\0') {
-        BSTR url = nullptr;
-        hr = browser->get_LocationURL(&url);
-        gone |= IsDisconnected(hr);
-        if (SUCCEEDED(hr) && url != nullptr)
-            PathFromUrl(url, wide);
-        SysFreeString(url);
-    }
-    // Else, where neither answered, the ID list, checked.
-    if (wide[0] == L'\0' && view != nullptr)
-        PathFromIdList(view, wide);
-    if (view != nullptr)
-        view->Release();
-    if (wide[0] != L'\0' && WideToAnsiPath(wide, path, kPathSize) && !IsPathText(path))
-        path[0] = '\0';
-    return !gone;
+    gHung[gHungNext].identity = identity;
+    gHung[gHungNext].tick = GetTickCount();
+    gHungNext = (gHungNext + 1) % kHungWindows;
 }
 
 // --- Reporting a navigation to the main window ----------------------------------------
@@ -337,6 +262,23 @@ static void Report(HWND window, const char* path)
     PostMessageA(gMainWnd, WM_TK_SHELLNAV, 0, 0);
 }
 
+// Whether `tab` is the tab in front of its top-level window `root`, as Windows shows it:
+// the first visible "ShellTabWindowClass" child in z-order (docs/shell-windows.md).
+static int TabShown(HWND tab, HWND root)
+{
+    ChildWindow children[kShellEntries];
+    int count = 0;
+    for (HWND child = FindWindowExW(root, nullptr, L"ShellTabWindowClass", nullptr);
+         child != nullptr && count < kShellEntries;
+         child = FindWindowExW(root, child, L"ShellTabWindowClass", nullptr)) {
+        children[count].window = child;
+        children[count].isTab = 1;
+        children[count].visible = IsWindowVisible(child);
+        ++count;
+    }
+    return EntryInFront(tab, root, TabInFront(children, count));
+}
+
 // When a navigation counts, as the user sees it: a tab in the background does not (the
 // user is not looking at it); in the foreground window it does, as for the address-bar
 // hook; and so does the first folder of a window that has just opened, which need not be
@@ -344,10 +286,10 @@ static void Report(HWND window, const char* path)
 static int NavigationCounts(HWND tab, HWND root, int opening)
 {
     // A window that is opening may not be shown yet when its first folder is; a new tab
-    // in a shown window that stays hidden is one opened in the background.
+    // of a shown window that is not in front is one opened in the background.
     if (opening)
-        return IsWindowVisible(tab) || !IsWindowVisible(root);
-    return IsWindowVisible(tab) && GetForegroundWindow() == root;
+        return !IsWindowVisible(root) || TabShown(tab, root);
+    return GetForegroundWindow() == root && TabShown(tab, root);
 }
 
 // Stores the folder an entry shows, and the tab's window where the browser named it.
@@ -381,64 +323,6 @@ static void ReportOnce(Followed* f, HWND tab, const char* path)
     Report(tab, path);
 }
 
-// NavigateComplete2, inside the shell's call: only noted here. The folder is asked for
-// once the call has returned, so that the shell is never kept waiting on Trailkeep and no
-// call of Trailkeep's runs nested inside one of the shell's.
-static void OnNavigateComplete(int entry, int connection, DISPPARAMS* params)
-{
-    if (entry < 0 || entry >= kShellEntries)
-        return;
-    Followed* f = &gFollowed[entry];
-    if (f->browser == nullptr || f->connection != connection)
-        return;
-    // Frames inside a page report their own navigations; only the browser's own counts.
-    // (IUnknown of a proxy is answered in this process.)
-    if (params != nullptr && params->cArgs == 2 && params->rgvarg[1].vt == VT_DISPATCH &&
-        params->rgvarg[1].pdispVal != nullptr) {
-        IUnknown* who = nullptr;
-        IUnknown* mine = nullptr;
-        params->rgvarg[1].pdispVal->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(&who));
-        f->browser->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(&mine));
-        const int other = who != nullptr && mine != nullptr && who != mine;
-        if (who != nullptr)
-            who->Release();
-        if (mine != nullptr)
-            mine->Release();
-        if (other)
-            return;
-    }
-    f->sawEvent = 1;
-    PostMessageA(gWatchWnd, WM_WATCH_NAVIGATED, static_cast<WPARAM>(entry), connection);
-}
-
-// The folder a followed tab has navigated to, reported when the navigation counts.
-static void OnNavigated(int entry, int connection)
-{
-    if (entry < 0 || entry >= kShellEntries)
-        return;
-    Followed* f = &gFollowed[entry];
-    if (f->browser == nullptr || f->connection != connection)
-        return;
-    IWebBrowser2* browser = f->browser;
-    browser->AddRef();  // calls below may let other messages in, which may end the entry
-    HWND tab = nullptr;
-    char path[kPathSize];
-    const int alive = ResolveFolder(browser, &tab, path);
-    browser->Release();
-    if (!alive) {
-        PostMessageA(gWatchWnd, WM_WATCH_LOOK, 0, 0);
-        return;
-    }
-    if (f->connection != connection || f->browser == nullptr)
-        return;
-    HWND root = nullptr;
-    tab = StoreFolder(entry, tab, path, &root);
-    if (path[0] == '\0')
-        return;  // a virtual folder, or one that cannot be told: not recorded
-    if (NavigationCounts(tab, root, 0))
-        ReportOnce(f, tab, path);
-}
-
 // --- Following windows ---------------------------------------------------------------
 
 static int IsFolderWindow(HWND root)
@@ -449,265 +333,452 @@ static int IsFolderWindow(HWND root)
     return IsExplorerClass(cls);
 }
 
-static void Unfollow(int entry)
+// The outgoing calls that end a connection, made once its state is cleared.
+static void EndConnection(IConnectionPoint* point, DWORD cookie, IUnknown* object)
+{
+    if (point != nullptr) {
+        point->Unadvise(cookie);  // fails harmlessly once the shell has gone
+        point->Release();
+    }
+    if (object != nullptr)
+        object->Release();
+}
+
+// Stops following an entry. Its state is cleared before any call that ends it, so that
+// an event arriving inside those calls (an OnQuit of a tab closing meanwhile, a nested
+// look) finds nothing to act on.
+static void Unfollow(int entry, int forget)
 {
     Followed* f = &gFollowed[entry];
-    if (f->point != nullptr) {
-        f->point->Unadvise(f->cookie);  // fails harmlessly once the shell has gone
-        f->point->Release();
-    }
-    if (f->browser != nullptr)
-        f->browser->Release();
-    f->point = nullptr;
-    f->browser = nullptr;
-    f->cookie = 0;
-    f->connection = 0;
-    gTabSinks[entry].connection = -1;
+    IConnectionPoint* point = f->point;
+    IWebBrowser2* browser = f->browser;
+    const DWORD cookie = f->cookie;
+    const DWORD shared = f->shared;
+    if (f->sink != nullptr)
+        f->sink->connection = 0;
+    ZeroMemory(f, sizeof *f);
     EnterCriticalSection(&gShellLock);
+    if (forget)
+        ForgetWindow(&gForgotten, gTable.entries[entry].window);
     ClearShellEntry(&gTable.entries[entry]);
     LeaveCriticalSection(&gShellLock);
+    UnshareBrowser(shared);
+    EndConnection(point, cookie, browser);
 }
 
 // OnQuit: the tab closes, and the shell drops its sinks right after this call. The
-// connection ends inside the call, while the shell still takes calls for the tab, unless
-// a handler of the watcher's own is under way (it may be using the entry): then once
-// that has returned.
+// connection ends inside the call, while the shell still takes calls for the tab.
 static void OnQuit(int entry, int connection)
 {
-    if (entry < 0 || entry >= kShellEntries || gFollowed[entry].browser == nullptr ||
-        gFollowed[entry].connection != connection)
-        return;
-    if (gInHandler)
-        PostMessageA(gWatchWnd, WM_WATCH_QUIT, static_cast<WPARAM>(entry), connection);
-    else
-        Unfollow(entry);
+    if (entry >= 0 && entry < kShellEntries && gFollowed[entry].browser != nullptr &&
+        gFollowed[entry].connection == connection)
+        Unfollow(entry, 1);
 }
 
-// Follows one browser of the list, unless it is followed already. Returns 0 when the
-// shell has gone away.
-static int Follow(IWebBrowser2* browser)
+// Connects an entry to its browser's events. A refused Advise leaves it followed without
+// them; the next look tries again.
+static HRESULT Advise(int entry)
 {
-    IUnknown* identity = nullptr;
-    HRESULT hr = browser->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(&identity));
-    if (FAILED(hr))
-        return !IsDisconnected(hr);
-    identity->Release();  // the browser reference kept below keeps the identity alive
-    EnterCriticalSection(&gShellLock);
-    int entry = FindShellEntry(&gTable, identity);
-    if (entry >= 0)
-        gTable.entries[entry].mark = gTable.generation;
-    LeaveCriticalSection(&gShellLock);
-    if (entry >= 0)
-        return 1;
-
-    SHANDLE_PTR handle = 0;
-    hr = browser->get_HWND(&handle);
-    if (FAILED(hr))
-        return !IsDisconnected(hr);
-    HWND root = GetAncestor(reinterpret_cast<HWND>(handle), GA_ROOT);
-    if (root == nullptr || !IsFolderWindow(root))
-        return 1;
-    EnterCriticalSection(&gShellLock);
-    entry = AddShellEntry(&gTable, identity);
-    if (entry >= 0) {
-        gTable.entries[entry].root = root;
-        gTable.entries[entry].window = root;
-    }
-    LeaveCriticalSection(&gShellLock);
-    if (entry < 0)
-        return 1;  // the table is full: this window is not followed
-
     Followed* f = &gFollowed[entry];
-    f->browser = browser;
-    browser->AddRef();
-    f->connection = ++gConnections;
-    f->sawEvent = 0;
-    f->quit = 0;
-    f->reported[0] = '\0';
-    EventSink* sink = &gTabSinks[entry];
-    sink->events = &DIID_DWebBrowserEvents2;
-    sink->entry = entry;
-    sink->connection = f->connection;
+    if (f->sink == nullptr)
+        f->sink = TakeSink(&DIID_DWebBrowserEvents2, entry, f->connection);
+    if (f->sink == nullptr)
+        return E_OUTOFMEMORY;
+    f->sink->taken = 1;
+    IWebBrowser2* browser = f->browser;
     IConnectionPointContainer* points = nullptr;
-    hr = browser->QueryInterface(IID_IConnectionPointContainer, reinterpret_cast<void**>(&points));
+    IConnectionPoint* point = nullptr;
+    DWORD cookie = 0;
+    HRESULT hr = Patiently([&] {
+        return browser->QueryInterface(IID_IConnectionPointContainer,
+                                       reinterpret_cast<void**>(&points));
+    });
     if (SUCCEEDED(hr)) {
-        hr = points->FindConnectionPoint(DIID_DWebBrowserEvents2, &f->point);
-        if (SUCCEEDED(hr) && FAILED(hr = f->point->Advise(sink, &f->cookie))) {
-            f->point->Release();
-            f->point = nullptr;
+        hr = Patiently([&] { return points->FindConnectionPoint(DIID_DWebBrowserEvents2, &point); });
+        if (SUCCEEDED(hr) && FAILED(hr = Patiently([&] { return point->Advise(f->sink, &cookie); }))) {
+            point->Release();
+            point = nullptr;
         }
         points->Release();
     }
-    if (IsDisconnected(hr)) {
-        Unfollow(entry);
+    if (point == nullptr)
+        return hr;
+    if (f->browser != browser) {  // it quit meanwhile
+        EndConnection(point, cookie, nullptr);
+        return S_OK;
+    }
+    f->point = point;
+    f->cookie = cookie;
+    return S_OK;
+}
+
+// Carries out what a window's failed call leads to. Returns 1 when the window is still
+// followed (or may be, for a new one) and the work on it goes on.
+static int WindowCallOk(HRESULT hr, int entry, void* identity)
+{
+    switch (StepAfterCall(hr, 0, kRefusedForMs)) {
+    case kGoOn:
+        return 1;
+    case kDropWindow:
+        if (entry >= 0)
+            Unfollow(entry, 1);
+        return 0;
+    default:
+        if (ClassifyCall(hr) == kCallHung) {
+            if (entry >= 0)
+                gFollowed[entry].hungTick = GetTickCount() | 1;
+            else
+                NoteHungWindow(identity);
+        }
         return 0;
     }
-    // What it shows now. A window already open when the watcher connected is only
-    // followed; a window that opened since shows its first folder: a navigation.
+}
+
+// A browser the pass found that is not followed yet: followed, and its first folder
+// reported where ReportsFirstFolder says.
+static void Follow(IUnknown* identity, IDispatch* item)
+{
+    if (IsHungWindow(identity))
+        return;
+    IWebBrowser2* browser = nullptr;
+    HRESULT hr = Patiently([&] {
+        return item->QueryInterface(IID_IWebBrowser2, reinterpret_cast<void**>(&browser));
+    });
+    if (!WindowCallOk(hr, -1, identity))
+        return;
+    SHANDLE_PTR handle = 0;
+    hr = Patiently([&] { return browser->get_HWND(&handle); });
+    HWND root = GetAncestor(reinterpret_cast<HWND>(handle), GA_ROOT);
+    int entry = -1;
+    if (WindowCallOk(hr, -1, identity) && root != nullptr && IsFolderWindow(root)) {
+        EnterCriticalSection(&gShellLock);
+        entry = AddShellEntry(&gTable, identity);
+        if (entry >= 0)
+            gTable.entries[entry].root = gTable.entries[entry].window = root;
+        LeaveCriticalSection(&gShellLock);
+    }
+    if (entry < 0) {  // not a folder window, or the table is full
+        browser->Release();
+        return;
+    }
+    Followed* f = &gFollowed[entry];
+    f->browser = browser;  // the reference taken above
+    f->connection = ++gConnections;
+    f->shared = ShareBrowser(browser);  // 0: read on the watcher's thread then
     const int connection = f->connection;
+    WindowCallOk(Advise(entry), entry, identity);
+    if (f->connection != connection || f->hungTick != 0)
+        return;  // gone, or hung: the next look tries again
+    // What it shows now. A window already open when the watcher connected, or one
+    // followed before, is only followed; a window that opened since shows its first
+    // folder: a navigation.
     HWND tab = nullptr;
     char path[kPathSize];
-    if (!ResolveFolder(browser, &tab, path))
-        return 0;
+    const int outcome = ResolveFolder(browser, &tab, path);
     if (f->connection != connection)
-        return 1;  // it quit meanwhile
+        return;  // it quit meanwhile
+    if (outcome == kFolderGone) {
+        Unfollow(entry, 1);
+        return;
+    }
+    if (outcome == kFolderUnread)
+        return;
     tab = StoreFolder(entry, tab, path, &root);
-    if (!gQuietEnumeration && !f->sawEvent && path[0] != '\0' && NavigationCounts(tab, root, 1))
+    const int before = WasFollowed(&gForgotten, tab) || WasFollowed(&gForgotten, root);
+    if (path[0] != '\0' &&
+        ReportsFirstFolder(gQuietPass, before, f->sawEvent, NavigationCounts(tab, root, 1)))
         ReportOnce(f, tab, path);
-    return 1;
 }
+
+// An item of the pass: followed already (its refused Advise tried again), or new.
+static void TakeItem(IDispatch* item)
+{
+    // The identity of a proxy is answered in this process: no call to the window.
+    IUnknown* identity = nullptr;
+    if (FAILED(item->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(&identity))))
+        return;
+    identity->Release();  // the item, and then the followed browser, keep it alive
+    EnterCriticalSection(&gShellLock);
+    const int entry = MarkSeen(&gTable, identity);
+    LeaveCriticalSection(&gShellLock);
+    ++gWindowCalls;
+    if (entry < 0) {
+        Follow(identity, item);
+    } else {
+        Followed* f = &gFollowed[entry];
+        if (f->browser != nullptr && f->point == nullptr &&
+            (f->hungTick == 0 || GetTickCount() - f->hungTick >= kHungSkipMs))
+            WindowCallOk(Advise(entry), entry, identity);
+    }
+    --gWindowCalls;
+}
+
+// The NavigateComplete2 of a followed tab, once the shell's call has returned: its folder
+// stored and reported when the navigation counts. A folder that cannot be read keeps the
+// one known before: a visit parked until its delay runs out still finds it shown.
+static void OnNavigated(int entry, int connection)
+{
+    if (entry < 0 || entry >= kShellEntries)
+        return;
+    Followed* f = &gFollowed[entry];
+    if (f->browser == nullptr || f->connection != connection)
+        return;
+    HWND tab = nullptr;
+    char path[kPathSize];
+    int outcome = kFolderUnread;
+    if (f->shared != 0) {
+        outcome = ReadFolderBounded(f->shared, connection, &tab, path);
+    } else {
+        IWebBrowser2* browser = f->browser;
+        browser->AddRef();  // calls below may let other calls in, which may end the entry
+        ++gWindowCalls;
+        outcome = ResolveFolder(browser, &tab, path);
+        --gWindowCalls;
+        browser->Release();
+    }
+    if (f->connection != connection || f->browser == nullptr)
+        return;
+    if (outcome == kFolderGone) {
+        Unfollow(entry, 1);
+        PostMessageA(gWatchWnd, WM_WATCH_LOOK, 0, 0);  // the list says whether all went
+        return;
+    }
+    if (outcome == kFolderUnread)
+        return;
+    HWND root = nullptr;
+    tab = StoreFolder(entry, tab, path, &root);
+    if (path[0] == '\0')
+        return;  // a virtual folder, or one that cannot be told: not recorded
+    if (NavigationCounts(tab, root, 0))
+        ReportOnce(f, tab, path);
+}
+
+// --- The list -----------------------------------------------------------------------
 
 static void UnfollowAll(void)
 {
     for (int i = 0; i < kShellEntries; ++i) {
         if (gFollowed[i].browser != nullptr)
-            Unfollow(i);
+            Unfollow(i, 0);
     }
 }
 
+// Lets go of the list and every window. Its state is cleared first, as for a window.
 static void ReleaseList(void)
 {
     UnfollowAll();
-    if (gListPoint != nullptr) {
-        gListPoint->Unadvise(gListCookie);
-        gListPoint->Release();
-    }
-    if (gList != nullptr)
-        gList->Release();
+    IConnectionPoint* point = gListPoint;
+    IShellWindows* list = gList;
+    const DWORD cookie = gListCookie;
+    if (gListSink != nullptr)
+        gListSink->connection = 0;
+    gListSink = nullptr;
     gListPoint = nullptr;
     gList = nullptr;
     gListCookie = 0;
-    gListSink.connection = -1;
     EnterCriticalSection(&gShellLock);
     gListEnumerates = 0;
     LeaveCriticalSection(&gShellLock);
+    EndConnection(point, cookie, list);
 }
 
-// One pass over the list. Returns 0 when the shell has gone away.
-static int EnumerateOnce(void)
+// The list's items as they are now, through its enumerator; by index where it has none.
+// Returns the result of the list's own calls; the items are AddRef'd.
+static HRESULT TakeSnapshot(IShellWindows* list, IDispatch** items, int* count)
 {
-    long count = 0;
-    HRESULT hr = gList->get_Count(&count);
-    if (FAILED(hr)) {
-        // A list without enumeration (Wine's own) can still find windows by folder.
-        EnterCriticalSection(&gShellLock);
-        gListEnumerates = 0;
-        LeaveCriticalSection(&gShellLock);
-        return !IsDisconnected(hr);
+    *count = 0;
+    IUnknown* unknown = nullptr;
+    HRESULT hr = Patiently([&] { return list->_NewEnum(&unknown); });
+    if (SUCCEEDED(hr) && unknown == nullptr)
+        hr = E_POINTER;
+    if (SUCCEEDED(hr)) {
+        IEnumVARIANT* walk = nullptr;
+        hr = Patiently([&] {
+            return unknown->QueryInterface(IID_IEnumVARIANT, reinterpret_cast<void**>(&walk));
+        });
+        unknown->Release();
+        while (SUCCEEDED(hr) && *count < kSnapshotSize) {
+            VARIANT got[16];
+            ULONG fetched = 0;
+            const ULONG want = static_cast<ULONG>(kSnapshotSize - *count) < 16
+                                   ? static_cast<ULONG>(kSnapshotSize - *count) : 16;
+            for (VARIANT& v : got)
+                VariantInit(&v);
+            hr = Patiently([&] { return walk->Next(want, got, &fetched); });
+            for (ULONG i = 0; SUCCEEDED(hr) && i < fetched && i < want; ++i) {
+                if (got[i].vt == VT_DISPATCH && got[i].pdispVal != nullptr)
+                    (items[(*count)++] = got[i].pdispVal)->AddRef();
+                VariantClear(&got[i]);
+            }
+            if (hr != S_OK)
+                break;  // S_FALSE: the end
+        }
+        if (walk != nullptr)
+            walk->Release();
+        if (SUCCEEDED(hr))
+            return S_OK;
+        for (int i = 0; i < *count; ++i)
+            items[i]->Release();
+        *count = 0;
     }
-    EnterCriticalSection(&gShellLock);
-    gListEnumerates = 1;
-    BeginEnumeration(&gTable);
-    LeaveCriticalSection(&gShellLock);
-    for (long i = 0; i < count; ++i) {
+    // A dead item fails the whole enumerator's call with the codes of a server that has
+    // gone (it cannot be marshalled), while the list lives: read by index then, item by
+    // item. The same where the list has no enumerator. The list may change meanwhile;
+    // what the pass drops is decided as for a snapshot (StaleEntriesToDrop).
+    if (ClassifyCall(hr) == kCallRefused)
+        return hr;
+    long total = 0;
+    hr = Patiently([&] { return list->get_Count(&total); });
+    for (long i = 0; SUCCEEDED(hr) && i < total && *count < kSnapshotSize; ++i) {
         VARIANT index;
         VariantInit(&index);
         index.vt = VT_I4;
         index.lVal = i;
         IDispatch* item = nullptr;
-        hr = gList->Item(index, &item);
-        if (IsDisconnected(hr))
-            return 0;
-        if (hr != S_OK || item == nullptr)
-            continue;
-        IWebBrowser2* browser = nullptr;
-        hr = item->QueryInterface(IID_IWebBrowser2, reinterpret_cast<void**>(&browser));
-        item->Release();
-        if (IsDisconnected(hr))
-            return 0;
-        if (SUCCEEDED(hr)) {
-            const int alive = Follow(browser);
-            browser->Release();
-            if (!alive)
-                return 0;
-        }
+        hr = Patiently([&] { return list->Item(index, &item); });
+        if (hr == S_OK && item != nullptr)
+            items[(*count)++] = item;
+        if (ClassifyCall(hr) == kCallGone)
+            hr = S_FALSE;  // that item's window only: the list answered Count just now
     }
-    // Windows the list no longer holds: closed, or revoked without a word.
-    for (;;) {
-        EnterCriticalSection(&gShellLock);
-        const int stale = NextStaleEntry(&gTable, 0);
-        LeaveCriticalSection(&gShellLock);
-        if (stale < 0)
-            break;
-        Unfollow(stale);
-    }
-    return 1;
+    return FAILED(hr) ? hr : S_OK;
 }
 
-static int Connect(void);
-
-static void StartOver(void)
+// One pass over the list: returns kGoOn, kPassBroken or kStartOver.
+static int PassOnce(void)
 {
-    ReleaseList();
-    Connect();
+    IShellWindows* list = gList;
+    static IDispatch* items[kSnapshotSize];
+    int count = 0;
+    const unsigned eventsAtStart = gListEvents;
+    list->AddRef();  // a nested "TaskbarCreated" may let go of gList meanwhile
+    const HRESULT hr = TakeSnapshot(list, items, &count);
+    list->Release();
+    const int step = StepAfterCall(hr, 1, kRefusedForMs);
+    if (step != kGoOn) {
+        for (int i = 0; i < count; ++i)
+            items[i]->Release();
+        if (hr == E_NOTIMPL) {
+            // A list without enumeration (Wine's own) can still find windows by folder.
+            EnterCriticalSection(&gShellLock);
+            gListEnumerates = 0;
+            LeaveCriticalSection(&gShellLock);
+            return kGoOn;
+        }
+        return step;
+    }
+    EnterCriticalSection(&gShellLock);
+    gListEnumerates = 1;
+    BeginEnumeration(&gTable);
+    LeaveCriticalSection(&gShellLock);
+    for (int i = 0; i < count; ++i) {
+        if (gList == list)
+            TakeItem(items[i]);
+        items[i]->Release();
+    }
+    if (gList != list)
+        return kPassBroken;
+    int drops[kShellEntries];
+    EnterCriticalSection(&gShellLock);
+    const int dropping = StaleEntriesToDrop(&gTable, 1, eventsAtStart, gListEvents, drops);
+    LeaveCriticalSection(&gShellLock);
+    for (int i = 0; i < dropping; ++i)
+        Unfollow(drops[i], 1);  // closed, or revoked without a word
+    if (dropping == 0 && eventsAtStart != gListEvents)
+        gLookAgain = 1;
+    return kGoOn;
 }
 
-static void Enumerate(void)
+static void ScheduleConnect(void)
+{
+    SetTimer(gWatchWnd, kTimerRetry, RetryDelayMs(++gRetryFailures), nullptr);
+}
+
+// Looks at the list until a pass sees it settled. The list going away ends the looking
+// and asks for a new connection, by a timer: never by calling back in here. The first
+// try waits: a shell that restarts registers its list only after a moment, and asking
+// before may start a server of the class by COM's activation instead.
+static void Look(void)
 {
     if (gList == nullptr)
         return;
     if (gEnumerating) {
-        gLookAgain = 1;  // calls of the enumeration under way let this event in
+        gLookAgain = 1;  // calls of the pass under way let this event in
         return;
     }
     gEnumerating = 1;
-    int alive = 1;
+    int step = kGoOn;
+    int passes = 0;
     do {
         gLookAgain = 0;
-        alive = EnumerateOnce() && !gStartOverWanted;
-    } while (alive && gLookAgain);
-    gQuietEnumeration = 0;
+        step = gList != nullptr ? PassOnce() : kStartOver;
+    } while (step == kGoOn && gLookAgain && !gStartOverWanted && ++passes < 4);
+    gQuietPass = 0;
     gEnumerating = 0;
-    gStartOverWanted = 0;
-    if (!alive) {
-        StartOver();
-        return;
-    }
-    for (int i = 0; i < kShellEntries; ++i) {
-        if (gFollowed[i].browser != nullptr && gFollowed[i].quit)
-            Unfollow(i);
+    if (step == kStartOver || gStartOverWanted) {
+        gStartOverWanted = 0;
+        ReleaseList();
+        ScheduleConnect();
+    } else if (step == kPassBroken || gLookAgain) {
+        SetTimer(gWatchWnd, kTimerLookAgain, kLookAgainMs, nullptr);
+        if (gLooksLeft < 1)
+            gLooksLeft = 1;
     }
 }
 
-// Connects to the shell's window list and its events. Returns 0 when there is none.
-static int Connect(void)
+// Connects to the shell's window list and its events; when there is none, tries again
+// later, at a growing interval.
+static void Connect(void)
 {
     KillTimer(gWatchWnd, kTimerLookAgain);
-    HRESULT hr = CoCreateInstance(CLSID_ShellWindows, nullptr, CLSCTX_ALL, IID_IShellWindows,
-                                  reinterpret_cast<void**>(&gList));
-    if (FAILED(hr) || gList == nullptr) {
-        gList = nullptr;
-        return 0;
-    }
-    gRetry = 0;
     KillTimer(gWatchWnd, kTimerRetry);
+    if (gList != nullptr)
+        return;
+    IShellWindows* list = nullptr;
+    const HRESULT hr = CoCreateInstance(CLSID_ShellWindows, nullptr, CLSCTX_ALL,
+                                        IID_IShellWindows, reinterpret_cast<void**>(&list));
+    if (FAILED(hr) || list == nullptr) {
+        ScheduleConnect();
+        return;
+    }
+    gList = list;
+    gRetryFailures = 0;
     // Windows open now are followed, not recorded; then the events, then once more for a
     // window that opened in between, which is new.
-    gQuietEnumeration = 1;
-    Enumerate();
-    gListSink.events = &DIID_DShellWindowsEvents;
-    gListSink.entry = -1;
-    gListSink.connection = ++gConnections;
+    gQuietPass = 1;
+    Look();
+    if (gList != list)
+        return;
+    const int connection = ++gConnections;
+    EventSink* sink = TakeSink(&DIID_DShellWindowsEvents, -1, connection);
     IConnectionPointContainer* points = nullptr;
-    if (SUCCEEDED(gList->QueryInterface(IID_IConnectionPointContainer,
-                                        reinterpret_cast<void**>(&points)))) {
-        if (SUCCEEDED(points->FindConnectionPoint(DIID_DShellWindowsEvents, &gListPoint)) &&
-            FAILED(gListPoint->Advise(&gListSink, &gListCookie))) {
-            gListPoint->Release();
-            gListPoint = nullptr;
+    IConnectionPoint* point = nullptr;
+    DWORD cookie = 0;
+    if (sink != nullptr &&
+        SUCCEEDED(Patiently([&] {
+            return list->QueryInterface(IID_IConnectionPointContainer,
+                                        reinterpret_cast<void**>(&points));
+        }))) {
+        sink->taken = 1;
+        if (SUCCEEDED(Patiently([&] {
+                return points->FindConnectionPoint(DIID_DShellWindowsEvents, &point);
+            })) &&
+            FAILED(Patiently([&] { return point->Advise(sink, &cookie); }))) {
+            point->Release();
+            point = nullptr;
         }
         points->Release();
     }
-    if (gList != nullptr)
-        Enumerate();
-    // A list that cannot be enumerated is asked by ID list when the user chooses a
-    // folder; the shell's parsing of paths is loaded now, not while the main thread waits.
-    if (gList != nullptr && !gListEnumerates) {
-        PIDLIST_ABSOLUTE warm = nullptr;
-        if (SUCCEEDED(SHParseDisplayName(L"C:\\", nullptr, &warm, 0, nullptr)))
-            CoTaskMemFree(warm);
+    if (gList != list) {
+        EndConnection(point, cookie, nullptr);
+        return;
     }
-    return 1;
+    gListSink = sink;
+    gListPoint = point;
+    gListCookie = cookie;
+    if (point == nullptr && sink != nullptr)
+        sink->connection = 0;
+    Look();
 }
 
 // --- Questions of the main thread ------------------------------------------------------
@@ -715,78 +786,78 @@ static int Connect(void)
 // The folder window that Windows' own list holds for a folder (FindWindowSW by ID list).
 static HWND FindInList(const char* path)
 {
-    if (gList == nullptr)
+    IShellWindows* list = gList;
+    VARIANT location, root;
+    if (list == nullptr || !IdListVariant(path, &location))
         return nullptr;
-    WCHAR wide[kWidePathSize];
-    if (MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, path, -1, wide, kWidePathSize) <= 0)
-        return nullptr;
-    PIDLIST_ABSOLUTE list = nullptr;
-    if (FAILED(SHParseDisplayName(wide, nullptr, &list, 0, nullptr)) || list == nullptr)
-        return nullptr;
+    VariantInit(&root);
+    // Calls below may let a "TaskbarCreated" in, which lets go of gList: this one stays.
+    list->AddRef();
     HWND found = nullptr;
-    // The location as VT_ARRAY | VT_UI1, the ID list's bytes: the form Windows' own
-    // InitVariantFromIDList makes and every list implementation takes.
-    const UINT size = ILGetSize(list);
-    SAFEARRAY* bytes = SafeArrayCreateVector(VT_UI1, 0, size);
-    if (bytes != nullptr) {
-        CopyMemory(bytes->pvData, list, size);
-        VARIANT location, root;
-        VariantInit(&location);
-        VariantInit(&root);
-        location.vt = VT_ARRAY | VT_UI1;
-        location.parray = bytes;
-        // Folder windows register as SWC_EXPLORER or, on later Windows, SWC_BROWSER.
-        static const int kClasses[] = {SWC_EXPLORER, SWC_BROWSER};
-        for (int cls : kClasses) {
-            long handle = 0;
-            IDispatch* unused = nullptr;
-            const HRESULT hr = gList->FindWindowSW(&location, &root, cls, &handle, 0, &unused);
-            if (unused != nullptr)
-                unused->Release();
-            if (IsDisconnected(hr))
-                gStartOverWanted = 1;
-            if (hr == S_OK && handle != 0) {
-                found = static_cast<HWND>(LongToHandle(handle));
-                break;
-            }
+    // Folder windows register as SWC_EXPLORER; SWC_BROWSER is Internet Explorer's, asked
+    // too for shells that register folder windows so.
+    static const int kClasses[] = {SWC_EXPLORER, SWC_BROWSER};
+    for (int cls : kClasses) {
+        long handle = 0;
+        IDispatch* unused = nullptr;
+        const HRESULT hr = Patiently(
+            [&] { return list->FindWindowSW(&location, &root, cls, &handle, 0, &unused); });
+        if (unused != nullptr)
+            unused->Release();
+        if (StepAfterCall(hr, 1, kRefusedForMs) == kStartOver)
+            gStartOverWanted = 1;
+        if (hr == S_OK && handle != 0) {
+            found = static_cast<HWND>(LongToHandle(handle));
+            break;
         }
-        VariantClear(&location);  // destroys the array too
     }
-    CoTaskMemFree(list);
+    list->Release();
+    VariantClear(&location);  // destroys the array too
     return IsWindow(found) ? found : nullptr;
 }
 
 static int NavigateFollowed(HWND root, const char* path)
 {
-    // The visible tab of that window, else any of its tabs.
+    // The tab in front of that window, else any of its tabs.
     int entry = -1;
     EnterCriticalSection(&gShellLock);
     for (int i = 0; i < kShellEntries; ++i) {
         const ShellEntry* e = &gTable.entries[i];
         if (e->browser == nullptr || e->root != root)
             continue;
-        if (entry < 0 || IsWindowVisible(static_cast<HWND>(e->window)))
+        if (entry < 0 || TabShown(static_cast<HWND>(e->window), root))
             entry = i;
     }
     LeaveCriticalSection(&gShellLock);
     if (entry < 0 || gFollowed[entry].browser == nullptr)
         return 0;
-    WCHAR wide[kWidePathSize];
-    if (MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, path, -1, wide, kWidePathSize) <= 0)
-        return 0;
+    // A path given as text is read as a URL: "C:\work\C#" would reach "C:\work\C",
+    // and "C:\a%20b" "C:\a b". Such a path goes as its ID list, which nothing reads as
+    // a URL; any other as text, which names the folder as the user chose it.
     VARIANT target, empty;
-    VariantInit(&target);
     VariantInit(&empty);
-    target.vt = VT_BSTR;
-    target.bstrVal = SysAllocString(wide);
-    if (target.bstrVal == nullptr)
-        return 0;
+    if (PathReadsAsUrl(path)) {
+        if (!IdListVariant(path, &target))
+            return 0;
+    } else {
+        WCHAR wide[kWidePathSize];
+        if (MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, path, -1, wide, kWidePathSize) <= 0)
+            return 0;
+        VariantInit(&target);
+        target.vt = VT_BSTR;
+        target.bstrVal = SysAllocString(wide);
+        if (target.bstrVal == nullptr)
+            return 0;
+    }
     IWebBrowser2* browser = gFollowed[entry].browser;
     browser->AddRef();
-    const HRESULT hr = browser->Navigate2(&target, &empty, &empty, &empty, &empty);
+    ++gWindowCalls;
+    const HRESULT hr = Patiently(
+        [&] { return browser->Navigate2(&target, &empty, &empty, &empty, &empty); });
+    --gWindowCalls;
     browser->Release();
     VariantClear(&target);
-    if (IsDisconnected(hr))
+    if (ClassifyCall(hr) == kCallGone)
         PostMessageA(gWatchWnd, WM_WATCH_LOOK, 0, 0);
     return SUCCEEDED(hr);
 }
@@ -798,8 +869,8 @@ static void Answer(void)
     LeaveCriticalSection(&gShellLock);
     HWND found = nullptr;
     int done = 0;
-    // Questions that come in while an enumeration waits on the shell are not answered
-    // from inside it: the main thread goes on without the answer.
+    // Questions that come in while a pass waits on the shell are not answered from
+    // inside it: the main thread goes on without the answer.
     if (!gEnumerating) {
         if (q.kind == kAskFind)
             found = FindInList(q.path);
@@ -816,7 +887,8 @@ static void Answer(void)
     LeaveCriticalSection(&gShellLock);
     if (gStartOverWanted && !gEnumerating) {
         gStartOverWanted = 0;
-        StartOver();
+        ReleaseList();
+        ScheduleConnect();
     }
 }
 
@@ -853,40 +925,29 @@ static int Ask(int kind, HWND window, const char* path, Question* answer)
 
 // --- The watcher thread -----------------------------------------------------------------
 
-static const int kRetryDelaysMs[] = {1000, 3000, 10000};
-
 static void OnTaskbarCreated(void)
 {
-    // Explorer started again: whatever the watcher holds belongs to the old one.
+    // Explorer started again: whatever the watcher holds belongs to the old one, and its
+    // list may come a little after its announcement (tried again from a second on).
     if (gEnumerating) {
         gStartOverWanted = 1;
         return;
     }
     ReleaseList();
-    if (!Connect()) {
-        // Its list may come a little after its announcement.
-        gRetry = 0;
-        SetTimer(gWatchWnd, kTimerRetry, kRetryDelaysMs[0], nullptr);
+    gRetryFailures = 0;
+    Connect();
+}
+
+static void OnTimer(WPARAM id)
+{
+    KillTimer(gWatchWnd, id);
+    if (id == kTimerRetry) {
+        Connect();
+    } else if (id == kTimerLookAgain) {
+        Look();
+        if (--gLooksLeft > 0)
+            SetTimer(gWatchWnd, kTimerLookAgain, kLookLastMs, nullptr);
     }
-}
-
-static void OnRetryTimer(void)
-{
-    KillTimer(gWatchWnd, kTimerRetry);
-    if (gList != nullptr || Connect())
-        return;
-    if (++gRetry < static_cast<int>(sizeof kRetryDelaysMs / sizeof kRetryDelaysMs[0]))
-        SetTimer(gWatchWnd, kTimerRetry, kRetryDelaysMs[gRetry], nullptr);
-}
-
-static LRESULT HandleWatch(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam);
-
-static LRESULT CALLBACK WatchWndProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam)
-{
-    ++gInHandler;
-    const LRESULT result = HandleWatch(wnd, msg, wParam, lParam);
-    --gInHandler;
-    return result;
 }
 
 static LRESULT HandleWatch(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam)
@@ -897,42 +958,45 @@ static LRESULT HandleWatch(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam)
     }
     switch (msg) {
     case WM_WATCH_LOOK:
-        Enumerate();
-        // A window may register only after the event that announced it.
+        Look();
+        // A window may register only after the event that announced it, and a tab's
+        // item may come up to two seconds after its registration.
+        gLooksLeft = 2;
         SetTimer(wnd, kTimerLookAgain, kLookAgainMs, nullptr);
         return 0;
-    case WM_WATCH_QUIT: {
-        const int entry = static_cast<int>(wParam);
-        // The tab has gone: its connection ends now, or as soon as the enumeration under
-        // way, which may be using it, is over.
-        if (entry >= 0 && entry < kShellEntries && gFollowed[entry].browser != nullptr &&
-            gFollowed[entry].connection == static_cast<int>(lParam)) {
-            if (gEnumerating)
-                gFollowed[entry].quit = 1;
-            else
-                Unfollow(entry);
-        }
-        return 0;
-    }
     case WM_WATCH_NAVIGATED:
         OnNavigated(static_cast<int>(wParam), static_cast<int>(lParam));
         return 0;
+    case WM_WATCH_CONNECT:
+        Connect();
+        return 0;
     case WM_WATCH_ASK:
         Answer();
+        return 0;
+    case WM_WATCH_TICK:
         return 0;
     case WM_WATCH_STOP:
         PostQuitMessage(0);
         return 0;
     case WM_TIMER:
-        if (wParam == kTimerLookAgain) {
-            KillTimer(wnd, kTimerLookAgain);
-            Enumerate();
-        } else if (wParam == kTimerRetry) {
-            OnRetryTimer();
-        }
+        OnTimer(wParam);
         return 0;
     }
     return DefWindowProcA(wnd, msg, wParam, lParam);
+}
+
+static LRESULT CALLBACK WatchWndProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam)
+{
+    // The message filter's clock runs while the watcher's own handlers call out.
+    const int outer = gInHandler == 0 && msg != WM_WATCH_TICK;
+    if (outer)
+        ArmCallTick(1);
+    ++gInHandler;
+    const LRESULT result = HandleWatch(wnd, msg, wParam, lParam);
+    --gInHandler;
+    if (gInHandler == 0)
+        ArmCallTick(0);
+    return result;
 }
 
 static DWORD WINAPI WatcherThreadProc(LPVOID ready)
@@ -950,8 +1014,8 @@ static DWORD WINAPI WatcherThreadProc(LPVOID ready)
                                 nullptr, gInstance, nullptr);
     gTaskbarCreated = RegisterWindowMessageA("TaskbarCreated");
     SetEvent(static_cast<HANDLE>(ready));
-    if (gWatchWnd != nullptr && SUCCEEDED(com)) {
-        Connect();
+    if (gWatchWnd != nullptr && SUCCEEDED(com) && StartShellCalls(gWatchWnd, WM_WATCH_TICK)) {
+        PostMessageA(gWatchWnd, WM_WATCH_CONNECT, 0, 0);
         MSG msg;
         while (GetMessageA(&msg, nullptr, 0, 0) > 0)
             DispatchMessageA(&msg);
@@ -959,8 +1023,10 @@ static DWORD WINAPI WatcherThreadProc(LPVOID ready)
     }
     if (gWatchWnd != nullptr)
         DestroyWindow(gWatchWnd);
-    if (SUCCEEDED(com))
+    if (SUCCEEDED(com)) {
+        EndShellCalls();
         CoUninitialize();
+    }
     return 0;
 }
 
@@ -1044,28 +1110,46 @@ HWND FindShellWindowShowing(const char* path)
 {
     if (gWatcherThread == nullptr)
         return nullptr;
+    // Only a tab in front: bringing its window forward shows the folder. No documented
+    // interface selects another tab (the tab row is Explorer's own XAML); a folder that
+    // only a tab in the background shows is opened anew, never shown by a window on
+    // another folder.
     EnterCriticalSection(&gShellLock);
     HWND found = nullptr;
-    const int entry = FindEntryShowing(&gTable, path);
+    unsigned char inFront[kShellEntries];
+    for (int i = 0; i < kShellEntries; ++i) {
+        const ShellEntry* e = &gTable.entries[i];
+        inFront[i] = e->browser != nullptr &&
+                     TabShown(static_cast<HWND>(e->window), static_cast<HWND>(e->root));
+    }
+    const int entry = FindEntryInFront(&gTable, path, inFront);
     if (entry >= 0)
         found = static_cast<HWND>(gTable.entries[entry].window);
     const int complete = gListEnumerates;
+    const int shownBehind = FindEntryShowing(&gTable, path) >= 0;
     LeaveCriticalSection(&gShellLock);
-    if (found != nullptr || complete)
+    if (found != nullptr || complete || shownBehind)
         return found;
     // A list that cannot be enumerated is asked for the folder itself.
     Question answer;
     return Ask(kAskFind, nullptr, path, &answer) ? answer.found : nullptr;
 }
 
-int NavigateShellWindow(HWND root, const char* path)
+int ShellWindowFollowed(HWND root)
 {
     if (gWatcherThread == nullptr)
         return 0;
     EnterCriticalSection(&gShellLock);
-    const int known = FindEntryOfWindow(&gTable, root) >= 0;
+    const int followed = FindEntryOfWindow(&gTable, root) >= 0;
     LeaveCriticalSection(&gShellLock);
-    if (!known)
+    return followed;
+}
+
+int NavigateShellWindow(HWND root, const char* path)
+{
+    if (gWatcherThread == nullptr)
+        return 0;
+    if (!ShellWindowFollowed(root))
         return 0;
     // Forward first: the navigation counts as the user's in the foreground window.
     SetForegroundWindow(root);

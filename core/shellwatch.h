@@ -32,6 +32,10 @@ int ShellWindowShows(HWND window, const char* path);
 // names only those), or null.
 HWND FindShellWindowShowing(const char* path);
 
+// 1 when the watcher follows a tab of the top-level window `root`: what that window
+// shows is known from the shell's list, not to be guessed from its texts.
+int ShellWindowFollowed(HWND root);
+
 // Navigates the folder window `root` to `path` through its browser, when the watcher
 // follows that window. Returns 1 when the browser took the navigation.
 int NavigateShellWindow(HWND root, const char* path);

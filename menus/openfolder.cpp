@@ -35,7 +35,10 @@ BOOL CALLBACK FindExplorerByText(HWND wnd, LPARAM path)
     char cls[20];
     cls[0] = '\0';
     RealGetWindowClassA(wnd, cls, sizeof cls);
-    if (!IsExplorerClass(cls))
+    // A window the watcher follows has been answered for by the shell's list: a text
+    // inside it may be a tab in the background, and that window would come forward on
+    // another folder.
+    if (!IsExplorerClass(cls) || ShellWindowFollowed(wnd))
         return TRUE;
     EnumChildWindows(wnd, MatchChildText, path);
     return gFoundWindow == nullptr;
@@ -65,7 +68,7 @@ static HWND FindOpenFolder(const char* path)
     static const char* const kClasses[] = {"CabinetWClass", "ExploreWClass"};
     for (const char* cls : kClasses) {
         HWND wnd = FindWindowA(cls, path);
-        if (wnd != nullptr) {
+        if (wnd != nullptr && !ShellWindowFollowed(wnd)) {
             SetForegroundWindow(wnd);
             return wnd;
         }

@@ -239,6 +239,52 @@ void MeasureShellCapture(int runs, Figure* logZero)
     UseStandinShell(false);
 }
 
+// Each run makes another followed window's thread hang (its navigation's event fired
+// first, so that the watcher reads its folder) and then navigates the foreground window:
+// the time until that folder stands as Log_00.
+void MeasureHungNeighbour(int runs, Figure* logZero)
+{
+    const std::string dir = MakeScratchDir("bench-hung");
+    const std::string ini = dir + "\\Trailkeep.ini";
+    Process trailkeep;
+    HWND main = nullptr;
+    HWND tab = StartWatched(dir, &trailkeep, &main);
+    HWND slow = nullptr;
+    if (tab == nullptr ||
+        !ShellCommand(kShellOpenWindowOwnThread, nullptr, L"C:\\bench\\share", &slow) ||
+        !WaitShellLog((std::string("Advise ") + ShellLogTab(slow).text).c_str(), kStepDeadlineMs)) {
+        std::printf("  hung: the stand-in shell or Trailkeep's watcher did not start\n");
+        UseStandinShell(false);
+        return;
+    }
+    HWND root = GetAncestor(tab, GA_ROOT);
+    const DWORD hangMs = 3000;
+    for (int run = 0; run < runs; ++run) {
+        wchar_t wide[64];
+        char path[64];
+        wsprintfW(wide, L"C:\\bench\\beside%03d", run);
+        wsprintfA(path, "C:\\bench\\beside%03d", run);
+        wchar_t deeper[64];
+        char deeperA[64];
+        wsprintfW(deeper, L"C:\\bench\\share\\deeper%03d", run);
+        wsprintfA(deeperA, "C:\\bench\\share\\deeper%03d", run);
+        HWND result = nullptr;
+        ShellCommand(kShellNavigate, slow, deeper, &result);
+        WaitShellLog((std::string("NavigateComplete2 ") + ShellLogTab(slow).text + " " + deeperA).c_str(),
+                     kStepDeadlineMs);
+        ShellCommand(kShellHang, slow, nullptr, &result, hangMs);
+        SetForegroundWindow(root);
+        WaitFor([&] { return GetForegroundWindow() == root; }, kStepDeadlineMs);
+        const double start = Now();
+        ShellCommand(kShellNavigate, tab, wide, &result);
+        const bool front = WaitFor([&] { return LogZeroIs(ini, path); }, kStepDeadlineMs, kPollMs);
+        AddSample(logZero, front, Now() - start);
+        Sleep(hangMs);  // the hung thread answers again before the next run
+    }
+    CloseTrailkeep(&trailkeep, main);
+    UseStandinShell(false);
+}
+
 // Trailkeep left alone with a followed folder window, for the script that counts its
 // threads' wake-ups meanwhile.
 int StayIdle(int seconds)
@@ -381,6 +427,7 @@ int main(int argc, char** argv)
     Figure logZero{"capture: path set -> Log_00 in Trailkeep.ini"};
     Figure wholeSave{"capture: path set -> whole history saved"};
     Figure shellZero{"capture: stand-in navigation -> Log_00 (watcher)"};
+    Figure hungZero{"capture: as above, another window's thread hung"};
     Figure saveHistory{"SaveHistory(), 50 entries, in this process"};
     Figure saveByKey{"former save: a profile write per key, 50 entries"};
     Figure posted{"menu: WM_TK_TRAY posted -> \"#32768\" visible"};
@@ -388,6 +435,7 @@ int main(int argc, char** argv)
     Figure dragMove{"drag move: restore, save, transparent blit"};
     MeasureCapture(captureRuns, &logZero, &wholeSave);
     MeasureShellCapture(captureRuns, &shellZero);
+    MeasureHungNeighbour(5, &hungZero);
     MeasureSaveHistory(captureRuns, SaveHistory, &saveHistory);
     MeasureSaveHistory(captureRuns, SaveHistoryKeyByKey, &saveByKey);
     MeasureMenu(menuRuns, false, &posted);
@@ -397,7 +445,7 @@ int main(int argc, char** argv)
     std::printf("\n");
     PrintHeader();
     for (const Figure& figure :
-         {logZero, shellZero, wholeSave, saveHistory, saveByKey, posted, launched, dragMove})
+         {logZero, shellZero, hungZero, wholeSave, saveHistory, saveByKey, posted, launched, dragMove})
         Print(figure);
     return 0;
 }
