@@ -23,12 +23,12 @@
 
 #include "shellwatch.h"
 
-#include "../hooklib/ansipath.h"
 #include "../hooklib/pathtest.h"
 #include "peers.h"
 #include "protocol.h"
 #include "shellnav.h"
 #include "trailkeep.h"
+#include "wide.h"
 
 enum {
     kAnswerWaitMs = 1000,    // the longest the main thread waits for the watcher
@@ -256,14 +256,14 @@ static int PathFromUrl(const WCHAR* url, WCHAR* wide)
     return 1;
 }
 
-// The folder a browser shows, in the ANSI code page; empty for a virtual folder, one the
-// code page cannot spell, or one that cannot be told. `tab` gets the tab's window when
+// The folder a browser shows, in UTF-16 as the shell names it; empty for a virtual folder,
+// one of over 255 units (not cut into the name of another), or one that cannot be told. `tab` gets the tab's window when
 // the browser names it. Returns 0 when the shell has gone away.
-static int ResolveFolder(IWebBrowser2* browser, HWND* tab, char* path)
+static int ResolveFolder(IWebBrowser2* browser, HWND* tab, char16_t* path)
 {
     WCHAR wide[kWidePathSize];
     wide[0] = L'\0';
-    path[0] = '\0';
+    path[0] = u'\0';
     int gone = 0;
     // Through the shell browser: the active view's folder and its file-system path.
     IFolderView* view = nullptr;
@@ -314,14 +314,14 @@ static int ResolveFolder(IWebBrowser2* browser, HWND* tab, char* path)
         PathFromIdList(view, wide);
     if (view != nullptr)
         view->Release();
-    if (wide[0] != L'\0' && WideToAnsiPath(wide, path, kPathSize) && !IsPathText(path))
-        path[0] = '\0';
+    if (wide[0] != L'\0' && CopyPathIfFits(path, U16(wide)) && !IsPathText(path))
+        path[0] = u'\0';
     return !gone;
 }
 
 // --- Reporting a navigation to the main window ----------------------------------------
 
-static void Report(HWND window, const char* path)
+static void Report(HWND window, const char16_t* path)
 {
     EnterCriticalSection(&gShellLock);
     if (gInboxCount == kInboxSize) {
@@ -352,7 +352,7 @@ static int NavigationCounts(HWND tab, HWND root, int opening)
 
 // Stores the folder an entry shows, and the tab's window where the browser named it.
 // Returns the entry's window (that tab, or the one known before) and its top-level window.
-static HWND StoreFolder(int entry, HWND tab, const char* path, HWND* root)
+static HWND StoreFolder(int entry, HWND tab, const char16_t* path, HWND* root)
 {
     EnterCriticalSection(&gShellLock);
     ShellEntry* e = &gTable.entries[entry];
@@ -370,7 +370,7 @@ static HWND StoreFolder(int entry, HWND tab, const char* path, HWND* root)
 // when the window is followed, and its own event may come after. And the folder is asked
 // for after the event: an event looked at once the tab has navigated again reads the later
 // folder, which that navigation's own event then reports too.
-static void ReportOnce(Followed* f, HWND tab, const char* path)
+static void ReportOnce(Followed* f, HWND tab, const char16_t* path)
 {
     const DWORD now = GetTickCount();
     if (f->reported[0] != '\0' && SamePath(f->reported, path) &&
@@ -422,7 +422,7 @@ static void OnNavigated(int entry, int connection)
     IWebBrowser2* browser = f->browser;
     browser->AddRef();  // calls below may let other messages in, which may end the entry
     HWND tab = nullptr;
-    char path[kPathSize];
+    PathSlot path;
     const int alive = ResolveFolder(browser, &tab, path);
     browser->Release();
     if (!alive) {
@@ -546,7 +546,7 @@ static int Follow(IWebBrowser2* browser)
     // followed; a window that opened since shows its first folder: a navigation.
     const int connection = f->connection;
     HWND tab = nullptr;
-    char path[kPathSize];
+    PathSlot path;
     if (!ResolveFolder(browser, &tab, path))
         return 0;
     if (f->connection != connection)
@@ -713,15 +713,12 @@ static int Connect(void)
 // --- Questions of the main thread ------------------------------------------------------
 
 // The folder window that Windows' own list holds for a folder (FindWindowSW by ID list).
-static HWND FindInList(const char* path)
+static HWND FindInList(const char16_t* path)
 {
     if (gList == nullptr)
         return nullptr;
-    WCHAR wide[kWidePathSize];
-    if (MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, path, -1, wide, kWidePathSize) <= 0)
-        return nullptr;
     PIDLIST_ABSOLUTE list = nullptr;
-    if (FAILED(SHParseDisplayName(wide, nullptr, &list, 0, nullptr)) || list == nullptr)
+    if (FAILED(SHParseDisplayName(W(path), nullptr, &list, 0, nullptr)) || list == nullptr)
         return nullptr;
     HWND found = nullptr;
     // The location as VT_ARRAY | VT_UI1, the ID list's bytes: the form Windows' own
@@ -756,7 +753,7 @@ static HWND FindInList(const char* path)
     return IsWindow(found) ? found : nullptr;
 }
 
-static int NavigateFollowed(HWND root, const char* path)
+static int NavigateFollowed(HWND root, const char16_t* path)
 {
     // The visible tab of that window, else any of its tabs.
     int entry = -1;
@@ -771,14 +768,11 @@ static int NavigateFollowed(HWND root, const char* path)
     LeaveCriticalSection(&gShellLock);
     if (entry < 0 || gFollowed[entry].browser == nullptr)
         return 0;
-    WCHAR wide[kWidePathSize];
-    if (MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, path, -1, wide, kWidePathSize) <= 0)
-        return 0;
     VARIANT target, empty;
     VariantInit(&target);
     VariantInit(&empty);
     target.vt = VT_BSTR;
-    target.bstrVal = SysAllocString(wide);
+    target.bstrVal = SysAllocString(W(path));
     if (target.bstrVal == nullptr)
         return 0;
     IWebBrowser2* browser = gFollowed[entry].browser;
@@ -821,7 +815,7 @@ static void Answer(void)
 }
 
 // Asks the watcher and waits at most kAnswerWaitMs. Returns 1 with the answer in *answer.
-static int Ask(int kind, HWND window, const char* path, Question* answer)
+static int Ask(int kind, HWND window, const char16_t* path, Question* answer)
 {
     if (gWatchWnd == nullptr)
         return 0;
@@ -1013,7 +1007,7 @@ void StopShellWatcher(void)
     }
 }
 
-int TakeShellNavigation(HWND* window, char* path)
+int TakeShellNavigation(HWND* window, char16_t* path)
 {
     if (gWatcherThread == nullptr)
         return 0;
@@ -1030,7 +1024,7 @@ int TakeShellNavigation(HWND* window, char* path)
     return taken;
 }
 
-int ShellWindowShows(HWND window, const char* path)
+int ShellWindowShows(HWND window, const char16_t* path)
 {
     if (gWatcherThread == nullptr)
         return kUnknownWindow;
@@ -1040,7 +1034,7 @@ int ShellWindowShows(HWND window, const char* path)
     return shows;
 }
 
-HWND FindShellWindowShowing(const char* path)
+HWND FindShellWindowShowing(const char16_t* path)
 {
     if (gWatcherThread == nullptr)
         return nullptr;
@@ -1058,7 +1052,7 @@ HWND FindShellWindowShowing(const char* path)
     return Ask(kAskFind, nullptr, path, &answer) ? answer.found : nullptr;
 }
 
-int NavigateShellWindow(HWND root, const char* path)
+int NavigateShellWindow(HWND root, const char16_t* path)
 {
     if (gWatcherThread == nullptr)
         return 0;

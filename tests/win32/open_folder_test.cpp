@@ -6,6 +6,7 @@
 
 #include "core/settings.h"
 #include "menus/openfolder.h"
+#include "tests/support/u16.h"
 
 using namespace tk;
 
@@ -78,9 +79,9 @@ TEST_F(OpenFolderTest, WindowTitledWithThePathIsBroughtForward)
     FolderWindow cabinet("CabinetWClass", "C:\\Users\\Public", "");
     FolderWindow explore("ExploreWClass", "C:\\Program Files", "");
     ASSERT_TRUE(BringToFront(other.top));
-    EXPECT_EQ(OpenFolder("C:\\Users\\Public"), cabinet.top);
+    EXPECT_EQ(OpenFolder(u"C:\\Users\\Public"), cabinet.top);
     EXPECT_TRUE(WaitFor([&] { return GetForegroundWindow() == cabinet.top; }));
-    EXPECT_EQ(OpenFolder("C:\\Program Files"), explore.top);
+    EXPECT_EQ(OpenFolder(u"C:\\Program Files"), explore.top);
     EXPECT_TRUE(WaitFor([&] { return GetForegroundWindow() == explore.top; }));
 }
 
@@ -92,7 +93,7 @@ TEST_F(OpenFolderTest, AddressFieldShowingThePathIsFoundThroughItsWindow)
     FolderWindow named("CabinetWClass", "Public", "C:\\Users\\Public");
     FolderWindow other("ExploreWClass", "Other", "C:\\Other");
     ASSERT_TRUE(BringToFront(other.top));
-    EXPECT_EQ(OpenFolder("C:\\Users\\Public"), named.edit);
+    EXPECT_EQ(OpenFolder(u"C:\\Users\\Public"), named.edit);
     EXPECT_TRUE(WaitFor([&] { return GetForegroundWindow() == named.top; }));
 }
 
@@ -103,7 +104,7 @@ TEST_F(OpenFolderTest, NearMatchesAreNotTheFolder)
     FolderWindow slash("CabinetWClass", "Slash", "C:\\no\\such\\folder\\");
     FolderWindow notExplorer("Notepad", "C:\\no\\such\\folder", "C:\\no\\such\\folder");
     BoxWatcher watcher;
-    EXPECT_EQ(OpenFolder("C:\\no\\such\\folder"), nullptr);
+    EXPECT_EQ(OpenFolder(u"C:\\no\\such\\folder"), nullptr);
     EXPECT_EQ(watcher.seen, 1) << "no box 開けません for an unreachable folder";
 }
 
@@ -114,7 +115,7 @@ TEST_F(OpenFolderTest, AlwaysNewWindowSkipsTheSearch)
     OpenExistFolder = 1;
     FolderWindow cabinet("CabinetWClass", "C:\\gone\\away", "C:\\gone\\away");
     BoxWatcher watcher;
-    EXPECT_EQ(OpenFolder("C:\\gone\\away"), nullptr);
+    EXPECT_EQ(OpenFolder(u"C:\\gone\\away"), nullptr);
     EXPECT_EQ(watcher.seen, 1);
 }
 

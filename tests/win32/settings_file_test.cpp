@@ -8,6 +8,8 @@
 
 #include "core/settings.h"
 #include "core/trailkeep.h"
+#include "core/wide.h"
+#include "tests/support/u16.h"
 
 using namespace tk;
 
@@ -35,9 +37,9 @@ protected:
 
 TEST_F(SettingsFile, PathIsTrailkeepIniOfTheCurrentDirectory)
 {
-    char path[kPathSize];
+    wchar_t path[kPathSize];
     ASSERT_EQ(SettingsPath(path), 1);
-    EXPECT_STREQ(path, ini_.c_str());
+    EXPECT_EQ(AnsiOf(U16(path)), ini_);
 }
 
 TEST_F(SettingsFile, MissingFileGivesDefaultsAndEmptyLists)
@@ -73,11 +75,11 @@ TEST_F(SettingsFile, ListsEndAtTheFirstAbsentOrEmptyKey)
     WriteFileBytes(ini_, "[Path_Log]\r\nLog_00=C:\\a\r\nLog_01=C:\\b\r\nLog_03=C:\\d\r\n"
                          "[Path_Touroku]\r\nTouroku_00=C:\\r\r\nTouroku_01=\r\nTouroku_02=C:\\s\r\n");
     LoadSettings();
-    EXPECT_STREQ(gHistory[0], "C:\\a");
-    EXPECT_STREQ(gHistory[1], "C:\\b");
+    EXPECT_EQ(AnsiOf(gHistory[0]), "C:\\a");
+    EXPECT_EQ(AnsiOf(gHistory[1]), "C:\\b");
     EXPECT_EQ(gHistory[2][0], '\0');
     EXPECT_EQ(gHistory[3][0], '\0');
-    EXPECT_STREQ(gRegistered[0], "C:\\r");
+    EXPECT_EQ(AnsiOf(gRegistered[0]), "C:\\r");
     EXPECT_EQ(gRegistered[1][0], '\0');
     EXPECT_EQ(gRegistered[2][0], '\0');
 
@@ -95,7 +97,7 @@ TEST_F(SettingsFile, AllFiftyEntriesLoadWhateverMaxLogDataSays)
     }
     WriteFileBytes(ini_, text);
     LoadSettings();
-    EXPECT_STREQ(gHistory[34], "C:\\f34");
+    EXPECT_EQ(AnsiOf(gHistory[34]), "C:\\f34");
     EXPECT_EQ(gHistory[35][0], '\0');
 }
 
@@ -105,14 +107,14 @@ TEST_F(SettingsFile, PathsRoundTripByteForByte)
 {
     LoadSettings();
     const std::string longest = "C:\\" + std::string(252, 'x');
-    CopyPath(gHistory[0], longest.c_str());
-    CopyPath(gHistory[1], "C:\\表示\\ソフト");
+    CopyPath(gHistory[0], PA(longest));
+    CopyPath(gHistory[1], u"C:\\表示\\ソフト");
     gHistory[2][0] = '\0';
     SaveHistory();
     gHistory[0][0] = gHistory[1][0] = '\0';
     LoadSettings();
-    EXPECT_EQ(std::string(gHistory[0]), longest);
-    EXPECT_STREQ(gHistory[1], "C:\\表示\\ソフト");
+    EXPECT_EQ(AnsiOf(gHistory[0]), longest);
+    EXPECT_EQ(AnsiOf(gHistory[1]), "C:\\表示\\ソフト");
 }
 
 TEST_F(SettingsFile, SaveSettingsWritesTheSettingsAndTheRegisteredFolders)
@@ -141,12 +143,12 @@ TEST_F(SettingsFile, OverlongCurrentDirectoryUsesNoFile)
         CreateDirectoryA(deep.c_str(), nullptr);
     }
     ASSERT_TRUE(SetCurrentDirectoryA(deep.c_str()));
-    char path[kPathSize];
+    wchar_t path[kPathSize];
     EXPECT_EQ(SettingsPath(path), 0);
-    EXPECT_STREQ(path, "");
+    EXPECT_EQ(path[0], L'\0');
     LoadSettings();
     EXPECT_EQ(MaxLogData, 20);
-    CopyPath(gHistory[0], "C:\\x");
+    CopyPath(gHistory[0], u"C:\\x");
     SaveHistory();
     SaveSettings();
     EXPECT_FALSE(FileExists(deep + "\\Trailkeep.ini"));
@@ -166,8 +168,8 @@ TEST_F(SettingsFile, EncodedFileKeepsItsEncodingAndAStaleCopyIsIgnored)
     WriteFileBytes(ini_ + ".new", "[Path_Log]\r\nLog_09=C:\\stale\r\n");
     LoadSettings();
     EXPECT_EQ(MaxLogData, 7);
-    ASSERT_STREQ(gHistory[0], "C:\\a");
-    CopyPath(gHistory[1], "C:\\b");
+    ASSERT_EQ(AnsiOf(gHistory[0]), "C:\\a");
+    CopyPath(gHistory[1], u"C:\\b");
     gHistory[2][0] = '\0';
     SaveHistory();
 
@@ -190,7 +192,7 @@ TEST_F(SettingsFile, CloseAfterTheFileWasReadSavesIt)
     WriteFileBytes(ini_, "[Setting]\r\nMaxLogData=9\r\n[Path_Log]\r\nLog_00=C:\\kept\r\n");
     InitializeCriticalSection(&gHistoryLock);
     LoadSettings();
-    CopyPath(gHistory[1], "C:\\added");
+    CopyPath(gHistory[1], u"C:\\added");
     gHistory[2][0] = '\0';
     HWND wnd = CreateWindowExA(0, "Static", "", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr,
                                nullptr, nullptr);
@@ -212,7 +214,7 @@ TEST_F(SettingsFile, SaveWhileAnotherProgramHoldsTheFileOpenStillWritesIt)
 {
     WriteFileBytes(ini_, "[Setting]\r\nMaxLogData=9\r\n[Path_Log]\r\nLog_00=C:\\old\r\n");
     LoadSettings();
-    CopyPath(gHistory[0], "C:\\new");
+    CopyPath(gHistory[0], u"C:\\new");
     HANDLE reader = CreateFileA(ini_.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                 nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     ASSERT_NE(reader, INVALID_HANDLE_VALUE);
@@ -237,7 +239,7 @@ TEST_F(SettingsFile, SaveKeepsAHiddenFileHidden)
     WriteFileBytes(ini_, "[Setting]\r\nMaxLogData=9\r\n[Path_Log]\r\nLog_00=C:\\old\r\n");
     ASSERT_TRUE(SetFileAttributesA(ini_.c_str(), FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_ARCHIVE));
     LoadSettings();
-    CopyPath(gHistory[0], "C:\\new");
+    CopyPath(gHistory[0], u"C:\\new");
     SaveHistory();
     SaveSettings();
     EXPECT_TRUE(FileHistoryBecomes(ini_, {"C:\\new"}));
@@ -256,7 +258,7 @@ TEST_F(SettingsFile, SaveLeavesAReadOnlyFileAlone)
     WriteFileBytes(ini_, text);
     ASSERT_TRUE(SetFileAttributesA(ini_.c_str(), FILE_ATTRIBUTE_READONLY));
     LoadSettings();
-    CopyPath(gHistory[0], "C:\\new");
+    CopyPath(gHistory[0], u"C:\\new");
     MaxLogData = 5;
     SaveHistory();
     SaveSettings();
@@ -275,7 +277,7 @@ TEST_F(SettingsFile, StartAfterASaveCutShortInTheReplacementReadsTheOldFile)
 {
     WriteFileBytes(ini_ + ".old", "[Path_Log]\r\nLog_00=C:\\kept\r\n");
     LoadSettings();
-    EXPECT_STREQ(gHistory[0], "C:\\kept");
+    EXPECT_EQ(AnsiOf(gHistory[0]), "C:\\kept");
     EXPECT_EQ(HistoryInFile(ini_), HistoryLines({"C:\\kept"}));
 }
 
