@@ -309,6 +309,17 @@ bool SetAddressText(const Explorer& explorer, const char* text)
                                SMTO_NORMAL, kDeadlineMs, &result) != 0;
 }
 
+bool SetWideAddressText(const Explorer& explorer, const wchar_t* text)
+{
+    COPYDATASTRUCT data;
+    data.dwData = 0x57584554;
+    data.cbData = lstrlenW(text) * sizeof(wchar_t);
+    data.lpData = const_cast<wchar_t*>(text);
+    DWORD_PTR result = 0;
+    return SendMessageTimeoutA(explorer.window, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&data),
+                               SMTO_NORMAL, kDeadlineMs, &result) != 0;
+}
+
 std::string WindowText(HWND wnd)
 {
     char text[1024];

@@ -806,3 +806,30 @@ TEST(ScaleSaturated, HoldsOverflowAtTheEndsOfTheRange)
 }
 
 }  // namespace
+
+namespace {
+
+// A cut at the slot's end never keeps the first half of a character outside the BMP
+// alone: the whole character goes.
+TEST(CopyPath, NeverSplitsACharacterOutsideTheBmp)
+{
+    const std::u16string pair = U("📁");
+    ASSERT_EQ(2u, pair.size());
+    struct Case {
+        size_t before;     // units before the pair
+        size_t keptUnits;  // what the slot keeps
+    };
+    for (const Case& c : {Case{253, 255}, Case{254, 254}, Case{255, 255}}) {
+        const std::u16string text = U("C:\\") + std::u16string(c.before - 3, u'x') + pair + u"tail";
+        std::unique_ptr<char16_t[]> dst(new char16_t[kPathSize]);
+        CopyPath(dst.get(), text.c_str());
+        EXPECT_EQ(text.substr(0, c.keptUnits), std::u16string(dst.get())) << c.before;
+    }
+    // Whole or nothing where the text is for a new slot.
+    std::unique_ptr<char16_t[]> dst(new char16_t[kPathSize]);
+    const std::u16string fits = U("C:\\") + std::u16string(250, u'x') + pair;
+    EXPECT_EQ(1, CopyPathIfFits(dst.get(), fits.c_str()));
+    EXPECT_EQ(0, CopyPathIfFits(dst.get(), (fits + u"y").c_str()));
+}
+
+}  // namespace
