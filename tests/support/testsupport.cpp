@@ -111,7 +111,20 @@ static std::string Trim(const std::string& s)
 static void ForEachKey(const std::string& file, const char* section,
                        const std::function<void(const std::string&, const std::string&)>& fn)
 {
-    const std::string bytes = ReadFileBytes(file);
+    std::string bytes = ReadFileBytes(file);
+    // A file in its UTF-16 form is read in the code page of the tests' own texts; a
+    // character the code page lacks reads as "?" (never as a look-alike).
+    if (bytes.size() >= 2 && bytes[0] == '\xFF' && bytes[1] == '\xFE') {
+        const std::wstring wide(reinterpret_cast<const wchar_t*>(bytes.data() + 2),
+                                (bytes.size() - 2) / 2);
+        std::string ansi(wide.size() * 2 + 1, '\0');
+        const int n = wide.empty() ? 0
+                                   : WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(),
+                                                         static_cast<int>(wide.size()), &ansi[0],
+                                                         static_cast<int>(ansi.size()), nullptr,
+                                                         nullptr);
+        bytes = ansi.substr(0, n > 0 ? n : 0);
+    }
     bool inSection = false;
     size_t pos = 0;
     while (pos < bytes.size()) {

@@ -2,6 +2,8 @@
 // as a user would press its buttons.
 #include <gtest/gtest.h>
 
+#include <string>
+
 #include "testsupport.h"
 
 #include <commctrl.h>
@@ -79,6 +81,21 @@ TEST(FolderPicker, ConfirmedFolderComesBackWithItsPath)
     EXPECT_EQ(PickFolder(nullptr, result, PA(dir), kTitle), 1);
     EXPECT_EQ(presser.pressed, 1);
     EXPECT_EQ(AnsiOf(result), dir);
+}
+
+// A folder the ANSI code page (932 in the Wine layers) cannot spell comes back as it is.
+TEST(FolderPicker, ConfirmedUnicodeFolderComesBackWithItsPath)
+{
+    const wchar_t dir[] = L"C:\\tk-picker-R\u00e9sum\u00e9-\u0101";
+    CreateDirectoryW(dir, nullptr);
+    // The tree's text as the ANSI tree message gives it, to know when it is selected.
+    char shown[MAX_PATH];
+    WideCharToMultiByte(CP_ACP, 0, dir, -1, shown, MAX_PATH, nullptr, nullptr);
+    PathSlot result;
+    DialogPresser presser(IDOK, shown);
+    EXPECT_EQ(PickFolder(nullptr, result, reinterpret_cast<const char16_t*>(dir), kTitle), 1);
+    EXPECT_EQ(presser.pressed, 1);
+    EXPECT_TRUE(std::wstring(reinterpret_cast<const wchar_t*>(result)) == dir);
 }
 
 // A folder picker of this process owned by `owner` (null when none is up).

@@ -97,6 +97,30 @@ TEST_F(OpenFolderTest, AddressFieldShowingThePathIsFoundThroughItsWindow)
     EXPECT_TRUE(WaitFor([&] { return GetForegroundWindow() == named.top; }));
 }
 
+// Folders with names outside the ANSI code page, and with "&", are found as they are: by a
+// Unicode window's title, and by an address field's text.
+TEST_F(OpenFolderTest, UnicodeAndAmpersandPathsAreFoundAsTheyAre)
+{
+    const wchar_t cafe[] = L"C:\\tk\\Caf\u00e9 \u0101 \U00020BB7 \U0001F4C1";
+    WNDCLASSW wc{};
+    wc.lpfnWndProc = DefWindowProcW;
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.lpszClassName = L"ExploreWClass";
+    RegisterClassW(&wc);
+    HWND titled = CreateWindowExW(0, L"ExploreWClass", cafe, WS_OVERLAPPEDWINDOW | WS_VISIBLE, 50,
+                                  50, 300, 200, nullptr, nullptr, wc.hInstance, nullptr);
+    FolderWindow named("CabinetWClass", "R&D", "");
+    HWND edit = CreateWindowExW(0, L"Edit", L"C:\\tk\\R&D \u0101", WS_CHILD | WS_VISIBLE, 0,
+                                40, 280, 20, named.top, nullptr, wc.hInstance, nullptr);
+    FolderWindow other("CabinetWClass", "Other", "C:\\Other");
+    ASSERT_TRUE(BringToFront(other.top));
+    EXPECT_EQ(OpenFolder(reinterpret_cast<const char16_t*>(cafe)), titled);
+    EXPECT_TRUE(WaitFor([&] { return GetForegroundWindow() == titled; }));
+    EXPECT_EQ(OpenFolder(u"C:\\tk\\R&D \u0101"), edit);
+    EXPECT_TRUE(WaitFor([&] { return GetForegroundWindow() == named.top; }));
+    DestroyWindow(titled);
+}
+
 // Only an exact match counts; a path that cannot be reached then tells the user so.
 TEST_F(OpenFolderTest, NearMatchesAreNotTheFolder)
 {
