@@ -12,6 +12,7 @@
 #include "shellnav.h"
 #include "shellwatch.h"
 #include "trailkeep.h"
+#include "wide.h"
 
 PathSlot gCapturedPath;
 PendingSlot gPending[kPendingSlots];
@@ -23,12 +24,12 @@ static ReportLog gReports;           // recent reports of the hook and the watch
 static HANDLE gRecorderReady;        // set once the recorder thread owns a message queue
 static volatile LONG gRecorderStop;  // set under the history lock at shut-down
 
-int IsRegisteredFolder(const char* path)
+int IsRegisteredFolder(const char16_t* path)
 {
     return IsRegisteredIn(gRegistered, path);
 }
 
-int GetDriveClass(const char* path)
+int GetDriveClass(const char16_t* path)
 {
     // A UNC path names a share on a server: a network folder. Its first three characters
     // are no root the platform could classify, and an unknown class would make the
@@ -36,12 +37,12 @@ int GetDriveClass(const char* path)
     if (IsUncPath(path))
         return kDriveRemote;
     // The root of a drive-form path is its first three characters ("C:\").
-    char root[4];
+    wchar_t root[4];
     int i = 0;
-    for (; i < 3 && path[i] != '\0'; ++i)
+    for (; i < 3 && path[i] != u'\0'; ++i)
         root[i] = path[i];
-    root[i] = '\0';
-    return DriveClassFromType(GetDriveTypeA(root));
+    root[i] = L'\0';
+    return DriveClassFromType(GetDriveTypeW(root));
 }
 
 static int WindowExists(HWND wnd)
@@ -62,21 +63,24 @@ static int WindowExists(HWND wnd)
 // what it had.
 static int TakeHandoffTitle(int keep)
 {
-    char title[kPathSize];
+    // The main window is a Unicode window: its title holds the path in UTF-16 as the hook
+    // handed it over (an older hook's ANSI text is converted with the code page on the way
+    // in, exactly).
+    PathSlot title;
     // The main thread owns the handoff mutex from start-up on, so the wait ends at once.
     // It is bounded all the same: a thread that does not own it must never hang here.
     const DWORD waited = gHandoffMutex != nullptr
                              ? WaitForSingleObject(gHandoffMutex, kHandoffWaitMs)
                              : WAIT_FAILED;
-    title[0] = '\0';
-    GetWindowTextA(gMainWnd, title, kPathSize);
+    title[0] = u'\0';
+    GetWindowTextW(gMainWnd, W(title), kPathSize);
     const int taken = keep && IsPathText(title);
     if (taken) {
         EnterCriticalSection(&gHistoryLock);
         CopyPath(gCapturedPath, title);
         LeaveCriticalSection(&gHistoryLock);
     }
-    SetWindowTextA(gMainWnd, TK_MAIN_TITLE);
+    SetWindowTextW(gMainWnd, L"" TK_MAIN_TITLE);
     if (waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED)
         ReleaseMutex(gHandoffMutex);
     return taken;
@@ -177,12 +181,12 @@ void OnShellNavigation(void)
 // Whether a parked path's window still shows it when its delay has run out: by what the
 // watcher knows of a folder tab, else by the window's text, else, for a folder window
 // found through the shell's list, by asking the list again.
-static int StillShows(HWND wnd, const char* path)
+static int StillShows(HWND wnd, const char16_t* path)
 {
     const int known = ShellWindowShows(wnd, path);
     if (known != kUnknownWindow)
         return known == kShowsPath;
-    char text[kPathSize];
+    PathSlot text;
     ReadWindowText(wnd, text);
     if (SamePath(text, path))
         return 1;

@@ -24,6 +24,6 @@ void StartRecorder(void);
 void StopRecorder(void);
 
 // 1 when the path equals a registered folder.
-int IsRegisteredFolder(const char* path);
+int IsRegisteredFolder(const char16_t* path);
 // The drive class (kDrive*) of a path's root.
-int GetDriveClass(const char* path);
+int GetDriveClass(const char16_t* path);

@@ -12,7 +12,7 @@ int DriveClassFromType(unsigned driveType)
     }
 }
 
-void RecordPath(PathSlot* history, int maxLogData, const char* text)
+void RecordPath(PathSlot* history, int maxLogData, const char16_t* text)
 {
     // The entry as it will be stored: compared in this form, so that a text longer than
     // a slot cannot slip past its own earlier entry.
@@ -48,7 +48,7 @@ void RecordPath(PathSlot* history, int maxLogData, const char* text)
     CopyPath(history[0], path);
 }
 
-void CompactHistory(PathSlot* history, const char* text)
+void CompactHistory(PathSlot* history, const char16_t* text)
 {
     int w = 0;
     for (int r = 0; r < kHistorySlots && history[r][0] != '\0'; ++r) {
@@ -79,7 +79,7 @@ struct PurgeTest {
 
 enum { kPurgeRegistered, kPurgeDriveClass, kPurgeUnc, kPurgeVanished };
 
-static int PurgeSelects(const PurgeTest& test, const char* path)
+static int PurgeSelects(const PurgeTest& test, const char16_t* path)
 {
     switch (test.kind) {
     case kPurgeRegistered:
@@ -93,7 +93,7 @@ static int PurgeSelects(const PurgeTest& test, const char* path)
         // or an ejected medium never costs the user an entry. Those tests come before the
         // existence query: asking after a folder on an unreachable server would hold the
         // main thread, and the history lock, for the whole network time-out.
-        if (path[0] == '\\')
+        if (path[0] == u'\\')
             return 0;
         const int cls = test.classOf(path);
         if (cls != kDriveFixed && cls != kDriveRam)

@@ -4,7 +4,7 @@
 #include "paths.h"
 
 // The marker that purges write over the entries they remove.
-#define TK_DELETED_MARKER "Deleted"
+#define TK_DELETED_MARKER u"Deleted"
 
 // Drive classes, from the drive type the platform reports for a path's root.
 enum {
@@ -16,20 +16,20 @@ enum {
     kDriveUnknown = 5,
 };
 
-// Maps a GetDriveTypeA result to its drive class.
+// Maps a GetDriveTypeW result to its drive class.
 int DriveClassFromType(unsigned driveType);
 
-typedef int (*DriveClassFn)(const char* path);
-typedef int (*FolderExistsFn)(const char* path);
+typedef int (*DriveClassFn)(const char16_t* path);
+typedef int (*FolderExistsFn)(const char16_t* path);
 
 // Moves `path` to the front of the history, keeping at most HistoryLimit(maxLogData)
 // entries: an equal older entry is removed, and a full history loses its last entry.
 // An empty path is not recorded.
-void RecordPath(PathSlot* history, int maxLogData, const char* path);
+void RecordPath(PathSlot* history, int maxLogData, const char16_t* path);
 
 // Removes every entry equal to `text` and closes the gaps, keeping the order of the
 // survivors; the slots freed at the end are emptied.
-void CompactHistory(PathSlot* history, const char* text);
+void CompactHistory(PathSlot* history, const char16_t* text);
 
 // Empties every slot from HistoryLimit(maxLogData) on.
 void CapHistory(PathSlot* history, int maxLogData);

@@ -1,17 +1,20 @@
 #include "inifile.h"
 
-static int IsBlank(char c)
+template <typename Ch>
+static int IsBlank(Ch c)
 {
     return c == ' ' || c == '\t';
 }
 
-static char LowerAscii(char c)
+template <typename Ch>
+static Ch LowerAscii(Ch c)
 {
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + ('a' - 'A')) : c;
+    return (c >= 'A' && c <= 'Z') ? static_cast<Ch>(c + ('a' - 'A')) : c;
 }
 
 // 1 when the `n` bytes at `p` spell `name`, without regard to ASCII case.
-static int SameName(const char* p, int n, const char* name)
+template <typename Ch>
+static int SameName(const Ch* p, int n, const Ch* name)
 {
     int i = 0;
     for (; i < n; ++i) {
@@ -21,7 +24,8 @@ static int SameName(const char* p, int n, const char* name)
     return name[i] == '\0';
 }
 
-static int LengthOf(const char* text)
+template <typename Ch>
+static int LengthOf(const Ch* text)
 {
     int n = 0;
     while (text[n] != '\0')
@@ -38,7 +42,8 @@ struct Line {
     int nameStart, nameEnd;  // the section's or the key's name
 };
 
-static void ReadLine(const char* in, int len, int start, Line* line)
+template <typename Ch>
+static void ReadLine(const Ch* in, int len, int start, Line* line)
 {
     int e = start;
     while (e < len && in[e] != '\r' && in[e] != '\n')
@@ -85,12 +90,14 @@ static void ReadLine(const char* in, int len, int start, Line* line)
     line->nameEnd = b;
 }
 
+template <typename Ch>
 struct Writer {
-    char* out;
+    Ch* out;
     int cap, length, overflow;
 };
 
-static void Put(Writer* w, const char* p, int n)
+template <typename Ch>
+static void Put(Writer<Ch>* w, const Ch* p, int n)
 {
     if (w->overflow || n > w->cap - w->length) {
         w->overflow = 1;
@@ -101,31 +108,46 @@ static void Put(Writer* w, const char* p, int n)
     w->length += n;
 }
 
-static void PutText(Writer* w, const char* text)
+template <typename Ch>
+static void PutText(Writer<Ch>* w, const Ch* text)
 {
     Put(w, text, LengthOf(text));
 }
 
-// Puts a line break unless the output is empty or already ends with one.
-static void EndOpenLine(Writer* w)
+// Puts the ASCII text of the file's own syntax ("=", "[", line breaks).
+template <typename Ch>
+static void PutAscii(Writer<Ch>* w, const char* text)
 {
-    if (w->length > 0 && w->out[w->length - 1] != '\n' && w->out[w->length - 1] != '\r')
-        Put(w, "\r\n", 2);
+    Ch units[4];
+    int n = 0;
+    for (; text[n] != '\0'; ++n)
+        units[n] = static_cast<Ch>(text[n]);
+    Put(w, units, n);
 }
 
-static void PutKeyLine(Writer* w, const IniEdit& edit)
+// Puts a line break unless the output is empty or already ends with one.
+template <typename Ch>
+static void EndOpenLine(Writer<Ch>* w)
+{
+    if (w->length > 0 && w->out[w->length - 1] != '\n' && w->out[w->length - 1] != '\r')
+        PutAscii(w, "\r\n");
+}
+
+template <typename Ch>
+static void PutKeyLine(Writer<Ch>* w, const IniEditOf<Ch>& edit)
 {
     PutText(w, edit.key);
-    Put(w, "=", 1);
+    PutAscii(w, "=");
     int n = 0;
     while (edit.value[n] != '\0' && edit.value[n] != '\r' && edit.value[n] != '\n')
         ++n;
     Put(w, edit.value, n);
-    Put(w, "\r\n", 2);
+    PutAscii(w, "\r\n");
 }
 
-int RewriteIni(const char* in, int inLen, const IniEdit* edits, int editCount, char* out,
-               int outCap)
+template <typename Ch>
+static int Rewrite(const Ch* in, int inLen, const IniEditOf<Ch>* edits, int editCount, Ch* out,
+                   int outCap)
 {
     if (editCount < 0 || editCount > kMaxIniEdits || inLen < 0)
         return -1;
@@ -158,12 +180,12 @@ int RewriteIni(const char* in, int inLen, const IniEdit* edits, int editCount, c
 
     // inSection: the line lies in a section of the edit's name; inFirst: in the first one.
     unsigned char inFirst[kMaxIniEdits];
-    Writer w = {out, outCap, 0, 0};
+    Writer<Ch> w = {out, outCap, 0, 0};
     for (int e = 0; e < editCount; ++e)
         inSection[e] = inFirst[e] = 0;
     for (int at = 0; at < inLen; at = line.next) {
         ReadLine(in, inLen, at, &line);
-        const char* name = in + line.nameStart;
+        const Ch* name = in + line.nameStart;
         const int nameLength = line.nameEnd - line.nameStart;
         int keep = 1;
         for (int e = 0; e < editCount; ++e) {
@@ -185,7 +207,7 @@ int RewriteIni(const char* in, int inLen, const IniEdit* edits, int editCount, c
             // A blank LF line right after a lone CR would read as the end of that CR's
             // line once a line between them has gone: it keeps its own line as CR LF.
             if (in[line.start] == '\n' && w.length > 0 && w.out[w.length - 1] == '\r')
-                Put(&w, "\r", 1);
+                PutAscii(&w, "\r");
             Put(&w, in + line.start, line.next - line.start);
         }
         // Keys the first section of a name lacks follow its last non-blank line.
@@ -204,10 +226,10 @@ int RewriteIni(const char* in, int inLen, const IniEdit* edits, int editCount, c
             continue;
         EndOpenLine(&w);
         if (w.length > 0)
-            Put(&w, "\r\n", 2);
-        Put(&w, "[", 1);
+            PutAscii(&w, "\r\n");
+        PutAscii(&w, "[");
         PutText(&w, edits[e].section);
-        Put(&w, "]\r\n", 3);
+        PutAscii(&w, "]\r\n");
         for (int f = e; f < editCount; ++f) {
             if (!written[f] && edits[f].value != nullptr && firstHeader[f] < 0 &&
                 SameName(edits[f].section, LengthOf(edits[f].section), edits[e].section)) {
@@ -217,4 +239,16 @@ int RewriteIni(const char* in, int inLen, const IniEdit* edits, int editCount, c
         }
     }
     return w.overflow ? -1 : w.length;
+}
+
+int RewriteIni(const char* in, int inLen, const IniEdit* edits, int editCount, char* out,
+               int outCap)
+{
+    return Rewrite(in, inLen, edits, editCount, out, outCap);
+}
+
+int RewriteIni(const char16_t* in, int inLen, const WideIniEdit* edits, int editCount,
+               char16_t* out, int outCap)
+{
+    return Rewrite(in, inLen, edits, editCount, out, outCap);
 }

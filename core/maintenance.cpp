@@ -5,12 +5,13 @@
 #include "capture.h"
 #include "history.h"
 #include "settings.h"
+#include "wide.h"
 #include "trailkeep.h"
 
-static int FolderExists(const char* path)
+static int FolderExists(const char16_t* path)
 {
     // A path that now names a file counts as present: only a failed query purges.
-    return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES;
+    return GetFileAttributesW(W(path)) != INVALID_FILE_ATTRIBUTES;
 }
 
 void PurgeRegistered(void) { PurgeRegistered(gHistory, gRegistered); }

@@ -41,22 +41,24 @@ void SetBusy(int holder, int on)
 
 ATOM RegisterMainClass(void)
 {
-    WNDCLASSA wc;
+    // A Unicode window: its title carries the hook's handoff in UTF-16, so that a folder
+    // the ANSI code page cannot spell reaches Trailkeep unchanged.
+    WNDCLASSW wc;
     ZeroMemory(&wc, sizeof wc);
     wc.style = CS_HREDRAW | CS_VREDRAW;
     wc.lpfnWndProc = MainWndProc;
     wc.hInstance = gInstance;
-    wc.hIcon = LoadIconA(gInstance, MAKEINTRESOURCEA(400));
-    wc.hCursor = LoadCursorA(nullptr, IDC_ARROW);
+    wc.hIcon = LoadIconW(gInstance, MAKEINTRESOURCEW(400));
+    wc.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));  // IDC_ARROW
     wc.hbrBackground = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
-    wc.lpszClassName = TK_MAIN_CLASS;
-    return RegisterClassA(&wc);
+    wc.lpszClassName = L"" TK_MAIN_CLASS;
+    return RegisterClassW(&wc);
 }
 
 HWND CreateMainWindow(void)
 {
-    HWND wnd = CreateWindowExA(0, TK_MAIN_CLASS, TK_MAIN_TITLE, WS_OVERLAPPEDWINDOW, 100, 100,
-                               200, 100, nullptr, nullptr, gInstance, nullptr);
+    HWND wnd = CreateWindowExW(0, L"" TK_MAIN_CLASS, L"" TK_MAIN_TITLE, WS_OVERLAPPEDWINDOW, 100,
+                               100, 200, 100, nullptr, nullptr, gInstance, nullptr);
     if (wnd != nullptr) {
         ShowWindow(wnd, SW_HIDE);
         UpdateWindow(wnd);
@@ -102,13 +104,13 @@ static LRESULT Dispatch(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam)
     case WM_EXITMENULOOP: OnExitMenuLoop(); return 0;
     case WM_TK_CAPTURED:
         OnCaptured(wParam, lParam);
-        return DefWindowProcA(wnd, msg, wParam, lParam);
+        return DefWindowProcW(wnd, msg, wParam, lParam);
     case WM_TK_TRAY: OnTrayNotify(wParam, lParam); return 0;
     case WM_TK_DRAGHOVER: OnDragHover(); return 0;
     case WM_TK_DROP: OnDrop(); return 0;
     case WM_TK_SHELLNAV: OnShellNavigation(); return 0;
     }
-    return DefWindowProcA(wnd, msg, wParam, lParam);
+    return DefWindowProcW(wnd, msg, wParam, lParam);
 }
 
 // Every handler runs with a depth count. A handler that waits in a modal loop (a menu, a

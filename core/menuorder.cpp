@@ -25,10 +25,13 @@ int CompareChar(char a, char b)
     return sa > sb ? 1 : -1;
 }
 
-// The pair rule: 1 when the entry shown first (a) and the one shown later (b) are
-// to be exchanged. A double-byte lead after a common prefix keeps the pair as it is.
-static int PairExchanges(const char* a, const char* b, int descending)
+// The pair rule of ANSI entries: 1 when the entry shown first (a) and the one shown later
+// (b) are to be exchanged. A double-byte lead after a common prefix keeps the pair as it is.
+static int AnsiPairExchanges(const void* list, int first, int later, int descending, void*)
 {
+    const AnsiSlot* history = static_cast<const AnsiSlot*>(list);
+    const char* a = history[first];
+    const char* b = history[later];
     for (int i = 0; i < kPathSize; ++i) {
         const unsigned char ca = static_cast<unsigned char>(a[i]);
         const unsigned char cb = static_cast<unsigned char>(b[i]);
@@ -45,9 +48,21 @@ static int PairExchanges(const char* a, const char* b, int descending)
     return 0;
 }
 
-void OrderHistory(const PathSlot* history, int logSort, int* order)
+static int NamePairExchanges(const void* list, int first, int later, int descending,
+                             void* compare)
 {
-    const int n = CountEntries(history, kHistorySlots);
+    const PathSlot* history = static_cast<const PathSlot*>(list);
+    const int c = reinterpret_cast<CompareNamesFn>(compare)(history[first], history[later]);
+    return descending ? c < 0 : c > 0;
+}
+
+typedef int (*PairRule)(const void* list, int first, int later, int descending, void* context);
+
+// `count` entries in use; `rule` decides each exchange of the sort.
+static void Order(int count, int logSort, int* order, PairRule rule, const void* list,
+                  void* context)
+{
+    const int n = count;
     if (n < kHistorySlots)
         order[n] = -1;
     if (logSort == 1) {
@@ -60,11 +75,11 @@ void OrderHistory(const PathSlot* history, int logSort, int* order)
     for (int h = 0; h < n; ++h)
         shown[h] = h;
     if (logSort == 2 || logSort == 3) {
-        // Exchange sort over the display positions. The relation is not transitive,
+        // Exchange sort over the display positions. The ANSI relation is not transitive,
         // so the sequence of comparisons decides the result and must stay as it is.
         for (int r = 0; r < n - 1; ++r) {
             for (int s = r + 1; s < n; ++s) {
-                if (PairExchanges(history[shown[r]], history[shown[s]], logSort == 3)) {
+                if (rule(list, shown[r], shown[s], logSort == 3, context)) {
                     const int t = shown[r];
                     shown[r] = shown[s];
                     shown[s] = t;
@@ -74,6 +89,20 @@ void OrderHistory(const PathSlot* history, int logSort, int* order)
     }
     for (int p = 0; p < n; ++p)
         order[shown[p]] = p;
+}
+
+void OrderAnsiHistory(const AnsiSlot* history, int logSort, int* order)
+{
+    int n = 0;
+    while (n < kHistorySlots && history[n][0] != '\0')
+        ++n;
+    Order(n, logSort, order, AnsiPairExchanges, history, nullptr);
+}
+
+void OrderHistory(const PathSlot* history, int logSort, int* order, CompareNamesFn compare)
+{
+    Order(CountEntries(history, kHistorySlots), logSort, order, NamePairExchanges, history,
+          reinterpret_cast<void*>(compare));
 }
 
 int SlotAtPosition(const int* order, int position)

@@ -8,8 +8,8 @@ int IsExplorerClass(const char* cls);
 
 enum { kReadTextTimeoutMs = 1000 };  // the longest one read waits on another program
 
-// The text of a window into a buffer of 256 bytes (at most 255 characters). The window
+// The text of a window into a path slot (at most 255 UTF-16 units). The window
 // may belong to another process; one that does not answer in time (hung, or gone
 // mid-call) reads as the empty text instead of stalling Trailkeep's main thread, and
 // the call returns 0; 1 when the window answered.
-int ReadWindowText(HWND wnd, char* text);
+int ReadWindowText(HWND wnd, char16_t* text);

@@ -7,7 +7,7 @@ void ClearPending(PendingSlot* slot)
     slot->countdown = 0;
 }
 
-int ParkPending(PendingSlot* slots, int* next, void* window, const char* path,
+int ParkPending(PendingSlot* slots, int* next, void* window, const char16_t* path,
                 int countdownMs, unsigned* cancelled)
 {
     *cancelled = 0;

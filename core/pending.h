@@ -15,7 +15,7 @@ struct PendingSlot {
 // window is cleared first (its bit is set in *cancelled, so the caller can stop its
 // timer); then the slot at *next is taken, whether free or not, and *next advances
 // around the ring. Returns the index of the slot taken.
-int ParkPending(PendingSlot* slots, int* next, void* window, const char* path,
+int ParkPending(PendingSlot* slots, int* next, void* window, const char16_t* path,
                 int countdownMs, unsigned* cancelled);
 
 // One 200 ms tick of a slot: the countdown stands still while `busy`. Returns 1 when

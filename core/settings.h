@@ -21,10 +21,10 @@ extern int DebugBeep;          // beep on recordings and rejections; never writt
 extern PathSlot gHistory[kHistorySlots];        // folder history, most recent first
 extern PathSlot gRegistered[kRegisteredSlots];  // registered folders, the user's order
 
-// Full path of the settings file into a buffer of 256 bytes. Returns 0, with an empty
-// buffer, when the current directory is too long for the path to fit in 255
-// characters: the program then runs with defaults and writes no file.
-int SettingsPath(char* path);
+// Full path of the settings file into a buffer of 256 UTF-16 units. Returns 0, with an
+// empty buffer, when the current directory is too long for the path to fit in 255
+// units: the program then runs with defaults and writes no file.
+int SettingsPath(wchar_t* path);
 void LoadSettings(void);
 void SaveSettings(void);
 void SaveHistory(void);

@@ -11,8 +11,8 @@
 
 #include "shellcalls.h"
 
-#include "../hooklib/ansipath.h"
 #include "../hooklib/pathtest.h"
+#include "wide.h"
 
 enum {
     kCallTickMs = 100,   // while a handler calls out: the message filter's clock
@@ -181,12 +181,12 @@ static int AskWorker(void)
 
 // The ID list of a path, parsed by the worker, as VT_ARRAY | VT_UI1: the form Windows'
 // own InitVariantFromIDList makes, which no one reads as a URL. 0 when it cannot be had.
-int IdListVariant(const char* path, VARIANT* out)
+int IdListVariant(const char16_t* path, VARIANT* out)
 {
     VariantInit(out);
-    if (gSlowBusy != 0 ||
-        MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, path, -1, gSlow.path, kWidePathSize) <= 0)
+    if (gSlowBusy != 0)
         return 0;
+    lstrcpynW(gSlow.path, W(path), kWidePathSize);
     gSlow.kind = kSlowParse;
     if (!AskWorker())
         return 0;
@@ -361,13 +361,14 @@ static int ResolveWideFolder(IWebBrowser2* browser, HWND* tab, WCHAR* wide)
     return outcome;
 }
 
-int ResolveFolder(IWebBrowser2* browser, HWND* tab, char* path)
+int ResolveFolder(IWebBrowser2* browser, HWND* tab, char16_t* path)
 {
     WCHAR wide[kWidePathSize];
-    path[0] = '\0';
+    path[0] = u'\0';
     const int outcome = ResolveWideFolder(browser, tab, wide);
-    if (wide[0] != L'\0' && WideToAnsiPath(wide, path, kPathSize) && !IsPathText(path))
-        path[0] = '\0';
+    // A path of over 255 units is left out rather than cut into the name of another.
+    if (wide[0] != L'\0' && CopyPathIfFits(path, U16(wide)) && !IsPathText(path))
+        path[0] = u'\0';
     return outcome;
 }
 
@@ -421,7 +422,7 @@ static DWORD WINAPI ReaderThreadProc(LPVOID param)
     }
 }
 
-int ReadFolderBounded(DWORD shared, int connection, HWND* tab, char* path)
+int ReadFolderBounded(DWORD shared, int connection, HWND* tab, char16_t* path)
 {
     for (Reader& r : gReaders) {
         if (r.thread == nullptr) {

@@ -42,7 +42,7 @@ HRESULT Patiently(Call call)
 
 // The ID list of a path, parsed on the worker, as VT_ARRAY | VT_UI1: the form Windows'
 // own InitVariantFromIDList makes, which no one reads as a URL. 0 when it cannot be had.
-int IdListVariant(const char* path, VARIANT* out);
+int IdListVariant(const char16_t* path, VARIANT* out);
 
 // What came of asking a browser for its folder.
 enum {
@@ -54,7 +54,7 @@ enum {
 // The folder a browser shows, in the ANSI code page; empty for a virtual folder, one the
 // code page cannot spell, or one that cannot be told. `tab` gets the tab's window when
 // the browser names it. Returns kFolder*.
-int ResolveFolder(IWebBrowser2* browser, HWND* tab, char* path);
+int ResolveFolder(IWebBrowser2* browser, HWND* tab, char16_t* path);
 
 // A browser shared with the readers (a cookie, 0 when it cannot be), and its end.
 DWORD ShareBrowser(IWebBrowser2* browser);
@@ -62,4 +62,4 @@ void UnshareBrowser(DWORD cookie);
 // Reads a shared browser's folder (of the watcher's connection `connection`) on a
 // reader, waiting at most kHungCallMs while the shell's calls are served. kFolderUnread
 // when no reader answered in time.
-int ReadFolderBounded(DWORD shared, int connection, HWND* tab, char* path);
+int ReadFolderBounded(DWORD shared, int connection, HWND* tab, char16_t* path);

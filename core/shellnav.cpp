@@ -191,7 +191,7 @@ int NextStaleEntry(const ShellTable* table, int from)
     return -1;
 }
 
-int FindEntryShowing(const ShellTable* table, const char* path)
+int FindEntryShowing(const ShellTable* table, const char16_t* path)
 {
     if (path[0] == '\0')
         return -1;
@@ -220,7 +220,7 @@ int FindEntryOfWindow(const ShellTable* table, const void* window)
     return byRoot;
 }
 
-int WindowShowsPath(const ShellTable* table, const void* window, const char* path)
+int WindowShowsPath(const ShellTable* table, const void* window, const char16_t* path)
 {
     if (window == nullptr)
         return kUnknownWindow;
@@ -232,7 +232,7 @@ int WindowShowsPath(const ShellTable* table, const void* window, const char* pat
     return kUnknownWindow;
 }
 
-int IsRepeatedReport(ReportLog* log, void* root, const char* path, int source, unsigned now)
+int IsRepeatedReport(ReportLog* log, void* root, const char16_t* path, int source, unsigned now)
 {
     for (int i = 0; i < kRecentReports; ++i) {
         RecentReport* seen = &log->reports[i];

@@ -27,7 +27,7 @@ struct ShellEntry {
     void* browser;  // the tab's browser object (its identity); null when the entry is free
     void* window;   // the tab's window as the browser names it
     void* root;     // the tab's top-level window
-    PathSlot path;  // the folder it shows in the ANSI code page; empty when unknown or virtual
+    PathSlot path;  // the folder it shows; empty when unknown, virtual or over 255 units
     int mark;       // the enumeration that last saw it
 };
 
@@ -47,14 +47,14 @@ void BeginEnumeration(ShellTable* table);
 // The first entry from `from` on that the current enumeration has not seen, or -1.
 int NextStaleEntry(const ShellTable* table, int from);
 // The first entry whose tab shows `path`; -1 when no followed window shows it.
-int FindEntryShowing(const ShellTable* table, const char* path);
+int FindEntryShowing(const ShellTable* table, const char16_t* path);
 // The entry whose tab window is `window`, else the first whose top-level window is; -1.
 int FindEntryOfWindow(const ShellTable* table, const void* window);
 
 // What the table says of a window and a path: kUnknownWindow when no entry has that tab
 // window, else whether it shows the path.
 enum { kUnknownWindow = -1, kShowsOther = 0, kShowsPath = 1 };
-int WindowShowsPath(const ShellTable* table, const void* window, const char* path);
+int WindowShowsPath(const ShellTable* table, const void* window, const char16_t* path);
 
 // --- One navigation, two reporters ----------------------------------------------------
 
@@ -85,4 +85,4 @@ struct ReportLog {
 // and path within kSameNavigationMs: the same navigation, seen twice, which is then
 // dropped (and not remembered). Otherwise remembers the report and returns 0. Two
 // reports of one source are always two navigations (the user went there again).
-int IsRepeatedReport(ReportLog* log, void* root, const char* path, int source, unsigned now);
+int IsRepeatedReport(ReportLog* log, void* root, const char16_t* path, int source, unsigned now);

@@ -128,7 +128,7 @@ int EntryInFront(const void* tab, const void* root, const void* front)
     return front == nullptr || tab == root || tab == front;
 }
 
-int FindEntryInFront(const ShellTable* table, const char* path, const unsigned char* inFront)
+int FindEntryInFront(const ShellTable* table, const char16_t* path, const unsigned char* inFront)
 {
     if (path[0] == '\0')
         return -1;
@@ -140,7 +140,7 @@ int FindEntryInFront(const ShellTable* table, const char* path, const unsigned c
     return -1;
 }
 
-int PathReadsAsUrl(const char* path)
+int PathReadsAsUrl(const char16_t* path)
 {
     for (; *path != '\0'; ++path) {
         if (*path == '#' || *path == '%')

@@ -96,8 +96,8 @@ int EntryInFront(const void* tab, const void* root, const void* front);
 
 // The entry to bring forward for `path`: the first that shows it in front
 // (`inFront[i]` for entry i); -1 when only tabs in the background show it, or none.
-int FindEntryInFront(const ShellTable* table, const char* path, const unsigned char* inFront);
+int FindEntryInFront(const ShellTable* table, const char16_t* path, const unsigned char* inFront);
 
 // Whether a path given as text to a browser could be read as a URL ("#" starts a
 // fragment, "%" an escape): such a path goes only as an ID list.
-int PathReadsAsUrl(const char* path);
+int PathReadsAsUrl(const char16_t* path);

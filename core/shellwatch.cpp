@@ -33,6 +33,7 @@
 #include "protocol.h"
 #include "shellcalls.h"
 #include "shellnav.h"
+#include "wide.h"
 #include "shellpass.h"
 #include "trailkeep.h"
 
@@ -246,7 +247,7 @@ static void NoteHungWindow(void* identity)
 
 // --- Reporting a navigation to the main window ----------------------------------------
 
-static void Report(HWND window, const char* path)
+static void Report(HWND window, const char16_t* path)
 {
     EnterCriticalSection(&gShellLock);
     if (gInboxCount == kInboxSize) {
@@ -294,7 +295,7 @@ static int NavigationCounts(HWND tab, HWND root, int opening)
 
 // Stores the folder an entry shows, and the tab's window where the browser named it.
 // Returns the entry's window (that tab, or the one known before) and its top-level window.
-static HWND StoreFolder(int entry, HWND tab, const char* path, HWND* root)
+static HWND StoreFolder(int entry, HWND tab, const char16_t* path, HWND* root)
 {
     EnterCriticalSection(&gShellLock);
     ShellEntry* e = &gTable.entries[entry];
@@ -312,7 +313,7 @@ static HWND StoreFolder(int entry, HWND tab, const char* path, HWND* root)
 // when the window is followed, and its own event may come after. And the folder is asked
 // for after the event: an event looked at once the tab has navigated again reads the later
 // folder, which that navigation's own event then reports too.
-static void ReportOnce(Followed* f, HWND tab, const char* path)
+static void ReportOnce(Followed* f, HWND tab, const char16_t* path)
 {
     const DWORD now = GetTickCount();
     if (f->reported[0] != '\0' && SamePath(f->reported, path) &&
@@ -473,7 +474,7 @@ static void Follow(IUnknown* identity, IDispatch* item)
     // followed before, is only followed; a window that opened since shows its first
     // folder: a navigation.
     HWND tab = nullptr;
-    char path[kPathSize];
+    PathSlot path;
     const int outcome = ResolveFolder(browser, &tab, path);
     if (f->connection != connection)
         return;  // it quit meanwhile
@@ -524,7 +525,7 @@ static void OnNavigated(int entry, int connection)
     if (f->browser == nullptr || f->connection != connection)
         return;
     HWND tab = nullptr;
-    char path[kPathSize];
+    PathSlot path;
     int outcome = kFolderUnread;
     if (f->shared != 0) {
         outcome = ReadFolderBounded(f->shared, connection, &tab, path);
@@ -784,7 +785,7 @@ static void Connect(void)
 // --- Questions of the main thread ------------------------------------------------------
 
 // The folder window that Windows' own list holds for a folder (FindWindowSW by ID list).
-static HWND FindInList(const char* path)
+static HWND FindInList(const char16_t* path)
 {
     IShellWindows* list = gList;
     VARIANT location, root;
@@ -816,7 +817,7 @@ static HWND FindInList(const char* path)
     return IsWindow(found) ? found : nullptr;
 }
 
-static int NavigateFollowed(HWND root, const char* path)
+static int NavigateFollowed(HWND root, const char16_t* path)
 {
     // The tab in front of that window, else any of its tabs.
     int entry = -1;
@@ -840,12 +841,9 @@ static int NavigateFollowed(HWND root, const char* path)
         if (!IdListVariant(path, &target))
             return 0;
     } else {
-        WCHAR wide[kWidePathSize];
-        if (MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, path, -1, wide, kWidePathSize) <= 0)
-            return 0;
         VariantInit(&target);
         target.vt = VT_BSTR;
-        target.bstrVal = SysAllocString(wide);
+        target.bstrVal = SysAllocString(W(path));
         if (target.bstrVal == nullptr)
             return 0;
     }
@@ -893,7 +891,7 @@ static void Answer(void)
 }
 
 // Asks the watcher and waits at most kAnswerWaitMs. Returns 1 with the answer in *answer.
-static int Ask(int kind, HWND window, const char* path, Question* answer)
+static int Ask(int kind, HWND window, const char16_t* path, Question* answer)
 {
     if (gWatchWnd == nullptr)
         return 0;
@@ -1079,7 +1077,7 @@ void StopShellWatcher(void)
     }
 }
 
-int TakeShellNavigation(HWND* window, char* path)
+int TakeShellNavigation(HWND* window, char16_t* path)
 {
     if (gWatcherThread == nullptr)
         return 0;
@@ -1096,7 +1094,7 @@ int TakeShellNavigation(HWND* window, char* path)
     return taken;
 }
 
-int ShellWindowShows(HWND window, const char* path)
+int ShellWindowShows(HWND window, const char16_t* path)
 {
     if (gWatcherThread == nullptr)
         return kUnknownWindow;
@@ -1106,7 +1104,7 @@ int ShellWindowShows(HWND window, const char* path)
     return shows;
 }
 
-HWND FindShellWindowShowing(const char* path)
+HWND FindShellWindowShowing(const char16_t* path)
 {
     if (gWatcherThread == nullptr)
         return nullptr;
@@ -1145,7 +1143,7 @@ int ShellWindowFollowed(HWND root)
     return followed;
 }
 
-int NavigateShellWindow(HWND root, const char* path)
+int NavigateShellWindow(HWND root, const char16_t* path)
 {
     if (gWatcherThread == nullptr)
         return 0;

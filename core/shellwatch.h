@@ -6,6 +6,8 @@
 #pragma once
 #include <windows.h>
 
+#include "paths.h"
+
 // Posted by the watcher to the main window: navigations wait in the watcher's inbox.
 // Private to Trailkeep, outside the message protocol it shares with the others.
 enum { WM_TK_SHELLNAV = WM_APP + 2 };
@@ -21,16 +23,16 @@ void StopShellWatcher(void);
 
 // Takes the oldest navigation from the inbox: the tab's window and the folder. Returns
 // 0 when the inbox is empty.
-int TakeShellNavigation(HWND* window, char* path);
+int TakeShellNavigation(HWND* window, char16_t* path);
 
 // What the watcher knows of a window (a tab's window as it reported it): kShowsPath,
 // kShowsOther, or kUnknownWindow when it does not follow that window (shellnav.h).
-int ShellWindowShows(HWND window, const char* path);
+int ShellWindowShows(HWND window, const char16_t* path);
 
 // A folder window or tab that shows `path`, by the watcher's knowledge, else by asking
 // the shell's list. Returns the tab's window (its top-level window for a list that
 // names only those), or null.
-HWND FindShellWindowShowing(const char* path);
+HWND FindShellWindowShowing(const char16_t* path);
 
 // 1 when the watcher follows a tab of the top-level window `root`: what that window
 // shows is known from the shell's list, not to be guessed from its texts.
@@ -38,4 +40,4 @@ int ShellWindowFollowed(HWND root);
 
 // Navigates the folder window `root` to `path` through its browser, when the watcher
 // follows that window. Returns 1 when the browser took the navigation.
-int NavigateShellWindow(HWND root, const char* path);
+int NavigateShellWindow(HWND root, const char16_t* path);

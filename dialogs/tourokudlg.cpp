@@ -9,6 +9,7 @@
 
 #include "../core/settings.h"
 #include "../core/trailkeep.h"
+#include "../core/wide.h"
 
 enum {
     kIdList = 202,
@@ -22,15 +23,16 @@ static WorkingCopy gTouroku;  // the list being edited; set up anew at each open
 static HWND gTourokuList;     // list control 202 of the open dialog
 
 // Text width on the list's device context as GetDC gives it (no font selected).
-static int MeasureOnDc(void* dc, const char* text)
+static int MeasureOnDc(void* dc, const char16_t* text)
 {
     SIZE size;
-    if (!GetTextExtentPoint32A(static_cast<HDC>(dc), text, lstrlenA(text), &size))
+    if (!GetTextExtentPoint32W(static_cast<HDC>(dc), W(text), lstrlenW(W(text)), &size))
         return 0;
     return size.cx;
 }
 
-typedef int (*WidthEdit)(WorkingCopy* copy, const char* text, TextWidthFn width, void* context);
+typedef int (*WidthEdit)(WorkingCopy* copy, const char16_t* text, TextWidthFn width,
+                         void* context);
 
 // The list's only column, inserted again with the width of the widest entry.
 static void ResetColumn(void)
@@ -44,7 +46,7 @@ static void ResetColumn(void)
 }
 
 // Applies a width edit with the list's device context, taken for this call only.
-static void FitColumn(WidthEdit edit, const char* text)
+static void FitColumn(WidthEdit edit, const char16_t* text)
 {
     HDC dc = GetDC(gTourokuList);
     const int changed = edit(&gTouroku, text, MeasureOnDc, dc);
@@ -53,14 +55,16 @@ static void FitColumn(WidthEdit edit, const char* text)
         ResetColumn();
 }
 
-static void InsertItem(int position, const char* text)
+// The list control is a Unicode window whatever the dialog is: its items hold the paths in
+// UTF-16 as they are.
+static void InsertItem(int position, const char16_t* text)
 {
-    LVITEMA item;
+    LVITEMW item;
     ZeroMemory(&item, sizeof item);
     item.mask = LVIF_TEXT;
     item.iItem = position;
-    item.pszText = const_cast<char*>(text);
-    SendMessageA(gTourokuList, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item));
+    item.pszText = const_cast<wchar_t*>(W(text));
+    SendMessageW(gTourokuList, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item));
 }
 
 // Sets the focused and selected state of one item, or of every item with position -1.
@@ -120,11 +124,11 @@ static void OnAdd(HWND dlg)
     int p = SelectedItem();
     if (p < 0)
         p = gTouroku.count;
-    char picked[kPathSize];
+    PathSlot picked;
     // As for the open-a-folder command's picker: no folder menu opens over it, whose
     // "フォルダを開く" would start a second picker over this one.
     SetBusy(kBusyPicker, 1);
-    const int chosen = PickFolder(dlg, picked, "", "フォルダを選択して下さい");
+    const int chosen = PickFolder(dlg, picked, u"", L"フォルダを選択して下さい");
     SetBusy(kBusyPicker, 0);
     if (chosen) {
         if (FindEntry(&gTouroku, picked) >= 0) {

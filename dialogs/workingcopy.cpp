@@ -29,7 +29,7 @@ void LoadWorkingCopy(WorkingCopy* copy, const PathSlot* registered, TextWidthFn 
     copy->widest = WidestEntry(copy, width, context);
 }
 
-int FindEntry(const WorkingCopy* copy, const char* path)
+int FindEntry(const WorkingCopy* copy, const char16_t* path)
 {
     for (int i = 0; i < copy->count; ++i) {
         if (SamePath(copy->slots[i], path))
@@ -38,7 +38,7 @@ int FindEntry(const WorkingCopy* copy, const char* path)
     return -1;
 }
 
-int InsertEntry(WorkingCopy* copy, int p, const char* path)
+int InsertEntry(WorkingCopy* copy, int p, const char16_t* path)
 {
     if (copy->count >= kRegisteredSlots || path[0] == '\0')
         return -1;
@@ -74,7 +74,7 @@ int MoveEntry(WorkingCopy* copy, int p, int step)
     return q;
 }
 
-int WidenForEntry(WorkingCopy* copy, const char* added, TextWidthFn width, void* context)
+int WidenForEntry(WorkingCopy* copy, const char16_t* added, TextWidthFn width, void* context)
 {
     const int w = width(context, added);
     if (w <= copy->widest)
@@ -83,7 +83,7 @@ int WidenForEntry(WorkingCopy* copy, const char* added, TextWidthFn width, void*
     return 1;
 }
 
-int NarrowAfterRemoval(WorkingCopy* copy, const char* removed, TextWidthFn width,
+int NarrowAfterRemoval(WorkingCopy* copy, const char16_t* removed, TextWidthFn width,
                        void* context)
 {
     if (width(context, removed) < copy->widest)

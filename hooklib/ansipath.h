@@ -1,6 +1,6 @@
-// A folder's path from UTF-16 into the ANSI code page, only where the code page holds it
-// exactly. Header-only and free of any runtime, so that the hook library (which carries
-// no C runtime) and Trailkeep's shell-window watcher convert alike.
+// A path from UTF-16 into the ANSI code page, only where the code page holds it exactly.
+// Header-only and free of any runtime, so that the hook library (which carries no C
+// runtime) and Trailkeep (its settings file, its menu order) convert alike.
 #pragma once
 #include <windows.h>
 

@@ -62,19 +62,57 @@ static int IsWidePath(HWND edit, const char* text)
     return (wide[1] == L':' && wide[2] == L'\\') || (wide[0] == L'\\' && wide[1] == L'\\');
 }
 
-// Copies the text of a WM_SETTEXT to `edit` into a path slot, in the ANSI code page.
-// Returns 0 when it is no path text, does not fit in 255 characters, or names a folder
-// the ANSI code page cannot spell.
-static int CopyText(HWND edit, const char* text, char* path)
+// Copies the text of a WM_SETTEXT to `edit` into a path slot in UTF-16: a Unicode field's
+// text as it is, an ANSI field's converted with the code page (exactly: its bytes are what
+// the field holds). Returns 0 when it is no text of at most 255 units.
+static int CopyText(HWND edit, const char* text, WCHAR* path)
 {
-    if (IsWidePath(edit, text))
-        return WideToAnsiPath(reinterpret_cast<const WCHAR*>(text), path, kTextSize);
+    if (IsWidePath(edit, text)) {
+        const WCHAR* wide = reinterpret_cast<const WCHAR*>(text);
+        int n = 0;
+        for (; n < kTextSize && wide[n] != L'\0'; ++n)
+            path[n] = wide[n];
+        if (n == kTextSize)
+            return 0;
+        path[n] = L'\0';
+        return 1;
+    }
     int n = 0;
-    for (; n < kTextSize && text[n] != '\0'; ++n)
-        path[n] = text[n];
+    while (n < kTextSize && text[n] != '\0')
+        ++n;
     if (n == kTextSize)
         return 0;
-    path[n] = '\0';
+    // Whole bytes of the code page only: a text with a broken double-byte character is
+    // no folder's name.
+    const int units = n == 0 ? 0
+                             : MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, text, n, path,
+                                                   kTextSize - 1);
+    if (n != 0 && units <= 0)
+        return 0;
+    path[units] = L'\0';
+    return 1;
+}
+
+// Writes the path into the main window's title. A Trailkeep of this version has a Unicode
+// main window and takes the path in UTF-16. An older one has an ANSI window, which the
+// system would hand a best-fit look-alike of a wide text: it gets the path in the code page
+// where that spells it exactly, else nothing (as older hooks did). Returns 0 when nothing
+// was written, and then nothing is to be posted either. The title write is a
+// message sent to Trailkeep's thread, and this thread is Explorer's: it never waits long
+// for a busy Trailkeep, nor at all for a hung one.
+static int WriteTitle(const WCHAR* path)
+{
+    DWORD_PTR result = 0;
+    if (IsWindowUnicode(gMainWnd)) {
+        SendMessageTimeoutW(gMainWnd, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(path),
+                            SMTO_ABORTIFHUNG, kTitleWriteTimeoutMs, &result);
+        return 1;
+    }
+    char ansi[kTextSize];
+    if (!WideToAnsiPath(path, ansi, kTextSize))
+        return 0;
+    SendMessageTimeoutA(gMainWnd, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(ansi),
+                        SMTO_ABORTIFHUNG, kTitleWriteTimeoutMs, &result);
     return 1;
 }
 
@@ -100,7 +138,7 @@ static void HandOver(HWND edit, const char* text)
 
     // A text that does not fit a path slot is no folder Trailkeep could reopen:
     // it is ignored rather than cut into the name of some other folder.
-    char path[kTextSize];
+    WCHAR path[kTextSize];
     if (!CopyText(edit, text, path))
         return;
     if (!IsPathText(path))
@@ -112,14 +150,11 @@ static void HandOver(HWND edit, const char* text)
         gMainWnd = FindMainWindow();
     if (gMainWnd == nullptr)
         return;
-    // The title write is a message sent to Trailkeep's thread, and this thread is
-    // Explorer's: it never waits long for a busy Trailkeep, nor at all for a hung one. The
-    // notice is posted whatever came of the write: should the write still be delivered
+    // The notice is posted whatever came of the write: should the write still be delivered
     // later, it is handled before the posted notice, and a notice that finds no path in
     // the title is dropped by the reader.
-    DWORD_PTR result = 0;
-    SendMessageTimeoutA(gMainWnd, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(path),
-                        SMTO_ABORTIFHUNG, kTitleWriteTimeoutMs, &result);
+    if (!WriteTitle(path))
+        return;
     PostMessageA(gMainWnd, WM_TK_CAPTURED, TK_HANDOFF_TAG, reinterpret_cast<LPARAM>(edit));
 }
 

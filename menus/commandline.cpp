@@ -1,6 +1,6 @@
 #include "commandline.h"
 
-void FormatExplorerCommand(char* out, int openMode, const char* path)
+void FormatExplorerCommand(char16_t* out, int openMode, const char16_t* path)
 {
     const char* prefix = openMode == 1 ? "explorer /n,/e," : "explorer ";
     int n = 0;

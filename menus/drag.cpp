@@ -34,14 +34,14 @@ static HWND gTaskSwitch;
 static DWORD gTaskSwitchThread;
 static int gTaskbarKnown;
 
-// The drop handed over by the menu mouse hook: the dragged text, later "FolderSetOK"
+// The drop handed over by the menu mouse hook: the dragged path, later "FolderSetOK"
 // and the edit's handle (SetPathToEdit), and the release point.
-static char gDropBuffer[MAX_PATH];
+static char16_t gDropBuffer[MAX_PATH];
 static POINT gDropPoint;
 static int gDropQueued;
 
-static const char kFolderSetOK[] = "FolderSetOK";  // 11 characters and the NUL: 12 bytes
-enum { kEditHandleOffset = 12 };
+static const char16_t kFolderSetOK[] = u"FolderSetOK";  // 11 characters and the NUL: 12 units
+enum { kEditHandleOffset = 12 };                          // in units, after the marker
 
 int DrawDragMarker(POINT point, int mode)
 {
@@ -168,9 +168,9 @@ void ClickTaskSwitch(POINT point)
     gDragState = kDragging;
 }
 
-void QueueDrop(const char* text, POINT point)
+void QueueDrop(const char16_t* path, POINT point)
 {
-    CopyPath(gDropBuffer, text);
+    CopyPath(gDropBuffer, path);
     gDropPoint = point;
     gDropQueued = 1;
     PostMessageA(gMainWnd, WM_TK_DROP, 0, 0);
@@ -179,7 +179,7 @@ void QueueDrop(const char* text, POINT point)
 // EnumChildWindows procedure: the first "Edit" descendant gets the dragged path.
 static BOOL CALLBACK SetPathToEdit(HWND child, LPARAM param)
 {
-    char* buffer = reinterpret_cast<char*>(param);
+    char16_t* buffer = reinterpret_cast<char16_t*>(param);
     char cls[kClassSize];
     cls[0] = '\0';
     GetClassNameA(child, cls, kClassSize);
@@ -188,11 +188,11 @@ static BOOL CALLBACK SetPathToEdit(HWND child, LPARAM param)
     // An Explorer that does not answer leaves Trailkeep waiting no longer than this, and
     // a path it never took is not confirmed.
     DWORD_PTR result = 0;
-    if (!SendMessageTimeoutA(child, WM_SETTEXT, 0, param, SMTO_ABORTIFHUNG, kSetTextTimeoutMs,
+    if (!SendMessageTimeoutW(child, WM_SETTEXT, 0, param, SMTO_ABORTIFHUNG, kSetTextTimeoutMs,
                              &result))
         return FALSE;
-    lstrcpyA(buffer, kFolderSetOK);
-    // The edit's handle as 32 bits at byte offset 12. Window handles are 32-bit
+    CopyPath(buffer, kFolderSetOK);
+    // The edit's handle as 32 bits after the marker. Window handles are 32-bit
     // significant on 64-bit Windows too (they are shared with 32-bit processes): the
     // low 32 bits are the handle, and sign-extending them gives it back.
     const LONG handle = HandleToLong(child);

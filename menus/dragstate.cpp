@@ -3,7 +3,7 @@
 
 #include "../core/paths.h"
 
-const char kUpperMenu[] = "UpperMenu";
+const char16_t kUpperMenu[] = u"UpperMenu";
 
 static long Distance(long a, long b)
 {
@@ -15,12 +15,12 @@ int BeyondDragThreshold(DragPoint previous, DragPoint current, int cxDrag, int c
     return Distance(current.x, previous.x) > cxDrag || Distance(current.y, previous.y) > cyDrag;
 }
 
-int HoldsUpperMenuMarker(const char* buffer)
+int HoldsUpperMenuMarker(const char16_t* buffer)
 {
     return SamePath(buffer + 1, kUpperMenu + 1);
 }
 
-int IsUpperMenuMarker(const char* buffer)
+int IsUpperMenuMarker(const char16_t* buffer)
 {
     return SamePath(buffer, kUpperMenu);
 }

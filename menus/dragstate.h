@@ -51,8 +51,8 @@ struct DragPoint {
 struct DragFacts {
     int state;             // kDrag* state before the event
     int event;             // kDrag* event
-    const char* buffer;    // the drag buffer before the event (bytes after an empty first
-                           // one still count: they tell a cleared upper-menu marker)
+    const char16_t* buffer;  // the drag buffer before the event (units after an empty first
+                             // one still count: they tell a cleared upper-menu marker)
     DragPoint press;       // the cursor position recorded at the last press
     DragPoint current;     // the current point recorded at the last handled movement
     DragPoint cursor;      // the cursor position now
@@ -75,14 +75,14 @@ int BeyondDragThreshold(DragPoint previous, DragPoint current, int cxDrag, int c
 
 // Whether the buffer's bytes from the second on read "pperMenu": the upper-menu marker,
 // whole or with its first byte cleared.
-int HoldsUpperMenuMarker(const char* buffer);
+int HoldsUpperMenuMarker(const char16_t* buffer);
 
 // The upper-menu marker: the drag buffer's text after a press on an item of the folder
 // menu itself (a sub-menu header or the open command).
-extern const char kUpperMenu[];
+extern const char16_t kUpperMenu[];
 
 // Whether the buffer holds exactly the upper-menu marker.
-int IsUpperMenuMarker(const char* buffer);
+int IsUpperMenuMarker(const char16_t* buffer);
 
 // What an event asks for.
 DragStep StepDrag(const DragFacts& facts);

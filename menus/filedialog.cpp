@@ -9,6 +9,7 @@
 
 #include "../core/settings.h"
 #include "../core/trailkeep.h"
+#include "../core/wide.h"
 
 static HWND gFileDialog;  // the dialog the open menu works for; null for none
 
@@ -135,7 +136,7 @@ static int SendBounded(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam, DWORD_P
                                result) != 0;
 }
 
-int OpenInFileDialog(const char* path)
+int OpenInFileDialog(const char16_t* path)
 {
     HWND dialog = gFileDialog;
     gFileDialog = nullptr;
@@ -148,7 +149,7 @@ int OpenInFileDialog(const char* path)
         return 1;
     // OK on a name that is a file would choose that file: only a folder goes in. One
     // that cannot be reached is opened as ever, which tells the user so.
-    const DWORD attributes = GetFileAttributesA(path);
+    const DWORD attributes = GetFileAttributesW(W(path));
     if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY))
         return 0;
     // The typed name, read and put back as Unicode: the dialog's name may hold
@@ -160,8 +161,7 @@ int OpenInFileDialog(const char* path)
         return 1;
     name[copied < kNameChars ? copied : kNameChars - 1] = L'\0';
     DWORD_PTR ignored = 0;
-    if (!SendMessageTimeoutA(field, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(path),
-                             SMTO_ABORTIFHUNG, kDialogWaitMs, &ignored))
+    if (!SendBounded(field, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(path), &ignored))
         return 1;
     SendBounded(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
                 reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDOK)), &ignored);

@@ -11,4 +11,4 @@ void ForgetFileDialog(void);
 // or the path is no folder that can be reached (it is opened as ever); otherwise 1, the
 // choice taken: the dialog, if it is still there and answers, now shows the folder,
 // keeps its typed file name and is in front.
-int OpenInFileDialog(const char* path);
+int OpenInFileDialog(const char16_t* path);

@@ -10,6 +10,8 @@
 #include "../core/protocol.h"
 #include "../core/settings.h"
 #include "../core/trailkeep.h"
+#include "../core/wide.h"
+#include "../hooklib/ansipath.h"
 #include "../dialogs/folderpicker.h"
 
 int gDisplayOrder[kHistorySlots];
@@ -22,7 +24,7 @@ static int gTrayMenuOpen;    // 1 while the tray menu is tracked
 // opens the entry the user saw.
 static PathSlot gShownHistory[kHistorySlots];
 
-static const char kMenuResource[] = "IDM_CONTEXTMENU";
+static const wchar_t kMenuResource[] = L"IDM_CONTEXTMENU";
 
 void OnTrayNotify(WPARAM wParam, LPARAM lParam)
 {
@@ -96,29 +98,64 @@ void ShowFolderMenu(HWND wnd, UINT flags)
 
 void ShowTrayMenu(HWND wnd)
 {
-    HMENU menu = LoadMenuA(gInstance, kMenuResource);
+    HMENU menu = LoadMenuW(gInstance, kMenuResource);
     if (menu == nullptr)
         return;
     TrackAtCursor(wnd, GetSubMenu(menu, 1), TPM_BOTTOMALIGN, 0);
     DestroyMenu(menu);
 }
 
-// Inserts a string item at a position; the text is the stored path as it stands.
-static void InsertPathItem(HMENU menu, int position, UINT id, const char* path)
+// Inserts a string item at a position. The text is the path as the user reads it: a menu
+// takes "&" as the mark of its access key, so each one is doubled to show as itself.
+static void InsertPathItem(HMENU menu, int position, UINT id, const char16_t* path)
 {
-    MENUITEMINFOA item;
+    wchar_t text[kPathSize * 2];
+    int n = 0;
+    for (int i = 0; path[i] != u'\0' && n < kPathSize * 2 - 2; ++i) {
+        if (path[i] == u'&')
+            text[n++] = L'&';
+        text[n++] = path[i];
+    }
+    text[n] = L'\0';
+    MENUITEMINFOW item;
     ZeroMemory(&item, sizeof item);
     item.cbSize = sizeof item;
     item.fMask = MIIM_ID | MIIM_TYPE;
     item.fType = MFT_STRING;
     item.wID = id;
-    item.dwTypeData = const_cast<char*>(path);
-    InsertMenuItemA(menu, position, TRUE, &item);
+    item.dwTypeData = text;
+    InsertMenuItemW(menu, position, TRUE, &item);
+}
+
+// Alphabetical order compares what the user reads, without regard to case, as Windows'
+// own lists do (CompareStringW with the user's locale). NORM_IGNORECASE folds every
+// script's letter case, not ASCII's alone.
+static int CompareNames(const char16_t* a, const char16_t* b)
+{
+    return CompareStringW(LOCALE_USER_DEFAULT, NORM_IGNORECASE, W(a), -1, W(b), -1) - CSTR_EQUAL;
+}
+
+// The display order of the history. A history whose every entry has an ANSI spelling keeps
+// the order it has always been shown in, by the entries' ANSI bytes; one with a name the
+// code page cannot spell is ordered by CompareNames.
+static void OrderShownHistory(void)
+{
+    static AnsiSlot ansi[kHistorySlots];
+    int all = 1;
+    for (int k = 0; k < kHistorySlots; ++k) {
+        ansi[k][0] = '\0';
+        if (gHistory[k][0] != u'\0' && !WideToAnsiPath(W(gHistory[k]), ansi[k], kPathSize))
+            all = 0;
+    }
+    if (all)
+        OrderAnsiHistory(ansi, LogSort, gDisplayOrder);
+    else
+        OrderHistory(gHistory, LogSort, gDisplayOrder, CompareNames);
 }
 
 HMENU BuildFolderMenu(void)
 {
-    HMENU menu = LoadMenuA(gInstance, kMenuResource);
+    HMENU menu = LoadMenuW(gInstance, kMenuResource);
     if (menu == nullptr)
         return nullptr;
     HMENU folder = GetSubMenu(menu, 0);
@@ -129,7 +166,7 @@ HMENU BuildFolderMenu(void)
         CopyPath(gShownHistory[k], gHistory[k]);
     if (gHistory[0][0] != '\0') {
         DeleteMenu(history, 0, MF_BYPOSITION);
-        OrderHistory(gHistory, LogSort, gDisplayOrder);
+        OrderShownHistory();
         for (int p = 0; p < kHistorySlots && gHistory[p][0] != '\0'; ++p) {
             const int slot = SlotAtPosition(gDisplayOrder, p);
             if (slot >= 0)
@@ -146,7 +183,7 @@ HMENU BuildFolderMenu(void)
 
 // Opens a chosen entry. When an open Explorer window was brought forward, the visit
 // is recorded like any other: the path goes to the capture logic with that window.
-static void OpenEntry(const char* path)
+static void OpenEntry(const char16_t* path)
 {
     if (OpenInFileDialog(path))
         return;
@@ -157,6 +194,19 @@ static void OpenEntry(const char* path)
     CopyPath(gCapturedPath, path);
     LeaveCriticalSection(&gHistoryLock);
     PostMessageA(gMainWnd, WM_TK_CAPTURED, 0, reinterpret_cast<LPARAM>(shown));
+}
+
+const char16_t* PathOfCommand(UINT id)
+{
+    if (id >= CMD_HISTORY_BASE && id < CMD_HISTORY_BASE + kHistorySlots) {
+        const int slot = SlotAtPosition(gDisplayOrder, static_cast<int>(id - CMD_HISTORY_BASE));
+        return slot >= 0 && gShownHistory[slot][0] != u'\0' ? gShownHistory[slot] : nullptr;
+    }
+    if (id >= CMD_REGISTERED_BASE && id < CMD_REGISTERED_BASE + kRegisteredSlots) {
+        const int i = static_cast<int>(id - CMD_REGISTERED_BASE);
+        return CountEntries(gRegistered, kRegisteredSlots) > i ? gRegistered[i] : nullptr;
+    }
+    return nullptr;
 }
 
 void OnFolderCommand(WORD id)
@@ -183,8 +233,8 @@ void OnFolderCommand(WORD id)
 void OnOpenFolderCommand(void)
 {
     SetBusy(kBusyPicker, 1);
-    char picked[kPathSize];
-    if (PickFolder(gMainWnd, picked, "", "フォルダを選択して下さい") && !OpenInFileDialog(picked))
+    PathSlot picked;
+    if (PickFolder(gMainWnd, picked, u"", L"フォルダを選択して下さい") && !OpenInFileDialog(picked))
         OpenFolder(picked);
     SetBusy(kBusyPicker, 0);
 }

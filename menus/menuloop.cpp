@@ -16,10 +16,10 @@ HHOOK gMenuHook;
 int gLauncherRequest;
 int gDragState;
 
-// The text of the menu item pressed last, "UpperMenu" for an item of the folder menu
-// itself, or empty (first byte 0; clearing keeps the bytes after it, which tell a
+// The path of the menu entry pressed last, "UpperMenu" for an item of the folder menu
+// itself, or empty (first unit 0; clearing keeps the units after it, which tell a
 // cleared upper-menu marker at the release).
-static char gDragBuffer[MAX_PATH];
+static char16_t gDragBuffer[MAX_PATH];
 static POINT gPressPoint;     // cursor position at the last press: the drag threshold's origin
 static POINT gPrevPoint;      // cursor position recorded before the current one
 static POINT gCurPoint;       // cursor position recorded at the last handled movement
@@ -28,24 +28,12 @@ static int gHookTaskbarKnown;
 static int gHoverTimer;       // 1 while TIMER_TASKBAR_HOVER is set
 static int gHoverClicked;     // the hover click has run during this drag
 
-// The text of a menu item by position, at most 255 characters, into the drag buffer.
-static void GetMenuItemText(HMENU menu, int position)
+// The path of a menu entry by position into the drag buffer: the path itself, not the
+// item's text, which has each "&" doubled.
+static void GetMenuItemPath(HMENU menu, int position)
 {
-    char text[kPathSize];
-    MENUITEMINFOA item;
-    ZeroMemory(&item, sizeof item);
-    item.cbSize = sizeof item;
-    item.fMask = MIIM_ID | MIIM_TYPE;
-    item.fType = MFT_STRING;
-    text[0] = '\0';
-    if (GetMenuItemInfoA(menu, position, TRUE, &item)) {
-        item.dwTypeData = text;
-        item.cch = item.cch + 1 < UINT(kPathSize) ? item.cch + 1 : UINT(kPathSize);
-        if (!GetMenuItemInfoA(menu, position, TRUE, &item))
-            text[0] = '\0';
-    }
-    text[kPathSize - 1] = '\0';
-    CopyPath(gDragBuffer, text);
+    const char16_t* path = PathOfCommand(GetMenuItemID(menu, position));
+    CopyPath(gDragBuffer, path != nullptr ? path : u"");
 }
 
 // Whether an item is greyed or disabled: the placeholder of an empty list. Pressing it
@@ -71,16 +59,16 @@ static void RecordPressedItem(void)
         const int item = MenuItemFromPoint(nullptr, menu, gPrevPoint);
         if (item >= 0) {
             if (IsInactiveItem(menu, item))
-                lstrcpyA(gDragBuffer, kUpperMenu);
+                CopyPath(gDragBuffer, kUpperMenu);
             else
-                GetMenuItemText(menu, item);
+                GetMenuItemPath(menu, item);
             return;
         }
     }
     if (MenuItemFromPoint(nullptr, gTrackedMenu, gPrevPoint) >= 0)
-        lstrcpyA(gDragBuffer, kUpperMenu);
+        CopyPath(gDragBuffer, kUpperMenu);
     else
-        gDragBuffer[0] = '\0';
+        gDragBuffer[0] = u'\0';
 }
 
 static void RemoveMenuHook(void)
@@ -144,7 +132,7 @@ static void CarryOut(unsigned actions, POINT cursor)
         StopHoverTimer();
     }
     if (actions & kDoClearBuffer)
-        gDragBuffer[0] = '\0';
+        gDragBuffer[0] = u'\0';
     if (actions & kDoEnableTaskbar) {
         // The hook's copy, and the main window's, which the hover click disables: both
         // name the same taskbar unless it was made anew between their lookups.

@@ -17,6 +17,8 @@ void ShowFolderMenu(HWND wnd, UINT flags);
 // The whole menu resource with both lists filled in; the caller destroys it.
 HMENU BuildFolderMenu(void);
 void ShowTrayMenu(HWND wnd);
+// The path of a folder-menu entry by its command id (as the menu was built), or null.
+const char16_t* PathOfCommand(UINT id);
 // WM_COMMAND for a history or registered-folder entry.
 void OnFolderCommand(WORD id);
 // WM_COMMAND CMD_OPEN_FOLDER: pick a folder and open it.
@@ -70,6 +72,6 @@ void GetHoverFacts(POINT cursor, DragFacts* facts);
 // comes forward, and draws the marker again; the drag goes on.
 void ClickTaskSwitch(POINT point);
 // Keeps the dragged text and the release point and posts WM_TK_DROP.
-void QueueDrop(const char* text, POINT point);
+void QueueDrop(const char16_t* path, POINT point);
 // WM_TK_DROP: an Explorer window under the release point navigates to the dragged path.
 void OnDrop(void);

@@ -9,6 +9,7 @@
 #include "../core/peers.h"
 #include "../core/settings.h"
 #include "../core/shellwatch.h"
+#include "../core/wide.h"
 
 static HWND gFoundWindow;  // the match of the last enumeration; cleared before each
 static DWORD gHungThread;  // a thread that did not answer in it: its windows are passed over
@@ -18,13 +19,13 @@ BOOL CALLBACK MatchChildText(HWND wnd, LPARAM path)
     const DWORD thread = GetWindowThreadProcessId(wnd, nullptr);
     if (thread == gHungThread)
         return TRUE;
-    char text[kPathSize];
+    PathSlot text;
     if (!ReadWindowText(wnd, text)) {
         // A hung Explorer would cost the wait once for each of its windows.
         gHungThread = thread;
         return TRUE;
     }
-    if (!SamePath(text, reinterpret_cast<const char*>(path)))
+    if (!SamePath(text, reinterpret_cast<const char16_t*>(path)))
         return TRUE;
     gFoundWindow = wnd;
     return FALSE;
@@ -47,7 +48,7 @@ BOOL CALLBACK FindExplorerByText(HWND wnd, LPARAM path)
 // A folder window or tab that the shell's window list knows to show the folder; its
 // top-level window comes forward, restored if minimised. On Vista and later the titles
 // and texts of folder windows are display names, so the search below finds none there.
-static HWND FindListedFolder(const char* path)
+static HWND FindListedFolder(const char16_t* path)
 {
     HWND shown = FindShellWindowShowing(path);
     if (shown == nullptr)
@@ -60,14 +61,14 @@ static HWND FindListedFolder(const char* path)
 }
 
 // An Explorer window whose title or one of whose descendants' text is the path.
-static HWND FindOpenFolder(const char* path)
+static HWND FindOpenFolder(const char16_t* path)
 {
     HWND listed = FindListedFolder(path);
     if (listed != nullptr)
         return listed;
-    static const char* const kClasses[] = {"CabinetWClass", "ExploreWClass"};
-    for (const char* cls : kClasses) {
-        HWND wnd = FindWindowA(cls, path);
+    static const wchar_t* const kClasses[] = {L"CabinetWClass", L"ExploreWClass"};
+    for (const wchar_t* cls : kClasses) {
+        HWND wnd = FindWindowW(cls, W(path));
         if (wnd != nullptr && !ShellWindowFollowed(wnd)) {
             SetForegroundWindow(wnd);
             return wnd;
@@ -81,7 +82,7 @@ static HWND FindOpenFolder(const char* path)
     return gFoundWindow;
 }
 
-HWND OpenFolder(const char* path)
+HWND OpenFolder(const char16_t* path)
 {
     if (OpenExistFolder == 0) {
         HWND shown = FindOpenFolder(path);
@@ -89,21 +90,23 @@ HWND OpenFolder(const char* path)
             return shown;
     }
     ULARGE_INTEGER available, total;
-    if (!GetDiskFreeSpaceExA(path, &available, &total, nullptr)) {
+    if (!GetDiskFreeSpaceExW(W(path), &available, &total, nullptr)) {
         MessageBoxA(nullptr, "開けません", nullptr, MB_OK);
         return nullptr;
     }
-    char command[kCommandLineSize];
+    char16_t command[kCommandLineSize];
     FormatExplorerCommand(command, OpenMode, path);
-    STARTUPINFOA startup;
+    STARTUPINFOW startup;
     ZeroMemory(&startup, sizeof startup);
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process;
     ZeroMemory(&process, sizeof process);
     const DWORD flags = CREATE_DEFAULT_ERROR_MODE | CREATE_NEW_PROCESS_GROUP |
                         NORMAL_PRIORITY_CLASS | CREATE_NEW_CONSOLE;
-    if (CreateProcessA(nullptr, command, nullptr, nullptr, FALSE, flags, nullptr, path, &startup,
-                       &process)) {
+    // In UTF-16 throughout, the working directory too: a folder the ANSI code page cannot
+    // spell is opened as itself.
+    if (CreateProcessW(nullptr, W(command), nullptr, nullptr, FALSE, flags, nullptr, W(path),
+                       &startup, &process)) {
         // Explorer runs on by itself; nothing of it is used here.
         CloseHandle(process.hThread);
         CloseHandle(process.hProcess);

@@ -5,7 +5,7 @@
 // Returns the window whose text is the path when an open Explorer window was brought
 // forward (a top-level window or one of its descendants); null when Explorer was
 // started, the folder cannot be reached, or Explorer failed to start.
-HWND OpenFolder(const char* path);
+HWND OpenFolder(const char16_t* path);
 
 BOOL CALLBACK FindExplorerByText(HWND wnd, LPARAM path);
 BOOL CALLBACK MatchChildText(HWND wnd, LPARAM path);

@@ -56,23 +56,26 @@ TEST_F(ShellWatch, NavigationsInWindowsAndTabsAreRecordedAndClosingLeavesNoConne
     Go(tab1, L"C:\\Program Files");
     EXPECT_TRUE(FileHistoryBecomes(ini_, {"C:\\Program Files", "C:\\Windows"}));
 
-    // Not recorded: a virtual folder; a folder the ANSI code page cannot spell ("ā").
+    // Not recorded: a virtual folder. Recorded as it is: a folder the ANSI code page (932
+    // here) cannot spell ("ā", which the helper reads as "?").
     Go(tab1, kVirtualFolder);
     Go(tab1, L"C:\\a\u0101");
+    EXPECT_TRUE(FileHistoryBecomes(ini_, {"C:\\a?", "C:\\Program Files", "C:\\Windows"}));
 
     // A second tab, its own entry of the list, opens active: its folder counts.
     HWND tab2 = NewTab(root, L"C:\\Users");
     ASSERT_NE(tab2, nullptr);
-    EXPECT_TRUE(FileHistoryBecomes(ini_, {"C:\\Users", "C:\\Program Files", "C:\\Windows"}));
+    EXPECT_TRUE(
+        FileHistoryBecomes(ini_, {"C:\\Users", "C:\\a?", "C:\\Program Files", "C:\\Windows"}));
     // A tab in the background is not what the user looks at.
     Go(tab1, L"C:\\background");
     Go(tab2, L"C:\\tab2");
-    EXPECT_TRUE(FileHistoryBecomes(ini_, {"C:\\tab2", "C:\\Users", "C:\\Program Files",
+    EXPECT_TRUE(FileHistoryBecomes(ini_, {"C:\\tab2", "C:\\Users", "C:\\a?", "C:\\Program Files",
                                           "C:\\Windows"}));
     HWND selected = nullptr;
     ASSERT_TRUE(ShellCommand(kShellSelectTab, tab1, nullptr, &selected));
     Go(tab1, L"C:\\tab1");
-    EXPECT_TRUE(FileHistoryBecomes(ini_, {"C:\\tab1", "C:\\tab2", "C:\\Users",
+    EXPECT_TRUE(FileHistoryBecomes(ini_, {"C:\\tab1", "C:\\tab2", "C:\\Users", "C:\\a?",
                                           "C:\\Program Files", "C:\\Windows"}));
 
     // Closing a tab, then the window: each connection ends while the shell still takes
@@ -308,19 +311,24 @@ TEST_F(ShellWatch, NavigationReportedByHookAndWatcherIsRecordedOnce)
     ASSERT_NE(edit, nullptr);
     ASSERT_TRUE(BringToFront(root));
 
-    // A folder the ANSI code page cannot spell, from both: nothing is saved for it.
+    // A folder the ANSI code page (932 here) cannot spell, from both: recorded once, as it
+    // is ("?" is how the helper reads a character outside the code page).
     SetWindowTextW(edit, L"C:\\\u0101");
     Go(tab, L"C:\\\u0101");
     SetWindowTextW(edit, L"C:\\both");
     Go(tab, L"C:\\both");
-    EXPECT_TRUE(FileHistoryBecomes(ini_, {"C:\\both", "C:\\first"}));
+    EXPECT_TRUE(FileHistoryBecomes(ini_, {"C:\\both", "C:\\?", "C:\\first"}));
+    wchar_t entry[16] = {};
+    GetPrivateProfileStringW(L"Path_Log", L"Log_01", L"", entry, 16,
+                             std::wstring(ini_.begin(), ini_.end()).c_str());
+    EXPECT_TRUE(std::wstring(entry) == L"C:\\\u0101");
     // A navigation after it shows that both reports have been handled.
     Go(tab, L"C:\\after");
-    EXPECT_TRUE(FileHistoryBecomes(ini_, {"C:\\after", "C:\\both", "C:\\first"}));
+    EXPECT_TRUE(FileHistoryBecomes(ini_, {"C:\\after", "C:\\both", "C:\\?", "C:\\first"}));
     // A file made now is seen after every save before it.
     WriteFileBytes(dir_ + "\\asked.mark", "");
     ASSERT_TRUE(WaitFor([&] { return counter.Asked(); }));
-    EXPECT_EQ(counter.Saves(), 3);  // "C:\first", "C:\both", "C:\after"
+    EXPECT_EQ(counter.Saves(), 4);  // "C:\first", "C:\ā", "C:\both", "C:\after"
     DestroyWindow(edit);
 }
 

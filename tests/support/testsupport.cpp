@@ -111,7 +111,20 @@ static std::string Trim(const std::string& s)
 static void ForEachKey(const std::string& file, const char* section,
                        const std::function<void(const std::string&, const std::string&)>& fn)
 {
-    const std::string bytes = ReadFileBytes(file);
+    std::string bytes = ReadFileBytes(file);
+    // A file in its UTF-16 form is read in the code page of the tests' own texts; a
+    // character the code page lacks reads as "?" (never as a look-alike).
+    if (bytes.size() >= 2 && bytes[0] == '\xFF' && bytes[1] == '\xFE') {
+        const std::wstring wide(reinterpret_cast<const wchar_t*>(bytes.data() + 2),
+                                (bytes.size() - 2) / 2);
+        std::string ansi(wide.size() * 2 + 1, '\0');
+        const int n = wide.empty() ? 0
+                                   : WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(),
+                                                         static_cast<int>(wide.size()), &ansi[0],
+                                                         static_cast<int>(ansi.size()), nullptr,
+                                                         nullptr);
+        bytes = ansi.substr(0, n > 0 ? n : 0);
+    }
     bool inSection = false;
     size_t pos = 0;
     while (pos < bytes.size()) {
@@ -304,6 +317,17 @@ bool SetAddressText(const Explorer& explorer, const char* text)
     data.dwData = 0x54584554;
     data.cbData = lstrlenA(text);
     data.lpData = const_cast<char*>(text);
+    DWORD_PTR result = 0;
+    return SendMessageTimeoutA(explorer.window, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&data),
+                               SMTO_NORMAL, kDeadlineMs, &result) != 0;
+}
+
+bool SetWideAddressText(const Explorer& explorer, const wchar_t* text)
+{
+    COPYDATASTRUCT data;
+    data.dwData = 0x57584554;
+    data.cbData = lstrlenW(text) * sizeof(wchar_t);
+    data.lpData = const_cast<wchar_t*>(text);
     DWORD_PTR result = 0;
     return SendMessageTimeoutA(explorer.window, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&data),
                                SMTO_NORMAL, kDeadlineMs, &result) != 0;

@@ -83,6 +83,8 @@ bool StartExplorer(Explorer* explorer, const std::string& title, const std::stri
 // The stand-in sets `text` (code page 932) into its address field from its own thread.
 // Returns whether the setting, hook included, was over within the deadline.
 bool SetAddressText(const Explorer& explorer, const char* text);
+// The same with a UTF-16 text, which the stand-in's Unicode field takes as it is.
+bool SetWideAddressText(const Explorer& explorer, const wchar_t* text);
 std::string WindowText(HWND wnd);
 
 // Simulated input, as the user gives it: mouse clicks at screen points and key presses.

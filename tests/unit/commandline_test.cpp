@@ -1,12 +1,15 @@
 // The Explorer command line for opening a folder.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <climits>
 #include <cstring>
 #include <memory>
 #include <string>
 
 #include "menus/commandline.h"
+#include "tests/support/u16.h"
 
 namespace {
 
@@ -14,13 +17,12 @@ namespace {
 // reports any write past it.
 std::string Format(int openMode, const std::string& path)
 {
-    std::unique_ptr<char[]> out(new char[kCommandLineSize]);
-    std::memset(out.get(), '#', kCommandLineSize);
-    FormatExplorerCommand(out.get(), openMode, path.c_str());
-    const void* end = std::memchr(out.get(), '\0', kCommandLineSize);
-    if (end == nullptr)
+    std::unique_ptr<char16_t[]> out(new char16_t[kCommandLineSize]);
+    std::fill_n(out.get(), kCommandLineSize, u'#');
+    FormatExplorerCommand(out.get(), openMode, U(path).c_str());
+    if (std::find(out.get(), out.get() + kCommandLineSize, u'\0') == out.get() + kCommandLineSize)
         return "<not terminated>";
-    return std::string(out.get());
+    return Utf8(out.get());
 }
 
 TEST(FormatExplorerCommand, Mode0OpensThePlainFolderWindow)
@@ -46,10 +48,11 @@ TEST(FormatExplorerCommand, PathWithBlanksIsPassedUnquoted)
     EXPECT_EQ("explorer /n,/e,C:\\Program Files", Format(1, "C:\\Program Files"));
 }
 
-TEST(FormatExplorerCommand, ShiftJisPathIsPassedByteForByte)
+TEST(FormatExplorerCommand, UnicodePathIsPassedUnitForUnit)
 {
-    // D:\表示\ソ (表 0x95 0x5C, 示 0x8E 0xA6, ソ 0x83 0x5C)
-    const std::string path = "D:\\\x95\x5C\x8E\xA6\\\x83\x5C";
+    // Japanese, a Latin letter no ANSI code page of Japan has, and a character outside
+    // the BMP (a surrogate pair).
+    const std::string path = "D:\\表示\\Café ā 𠮷 📁";
     EXPECT_EQ("explorer " + path, Format(0, path));
     EXPECT_EQ("explorer /n,/e," + path, Format(1, path));
 }

@@ -157,7 +157,7 @@ TEST(StepDrag, EachEventInEachState)
 {
     for (const Row& row : kRows) {
         // The buffer on the heap at its exact size: reading past it is reported.
-        const auto buffer = HeapText(row.buffer);
+        const auto buffer = HeapWideText(row.buffer);
         DragFacts facts{};
         facts.state = row.state;
         facts.event = row.event;
@@ -198,7 +198,7 @@ TEST(StepDrag, ThresholdIsMeasuredFromThePress)
         {"5 up from the press", {500, 300}, {500, 298}, {500, 295}, kDragging},
     };
     for (const Case& c : kCases) {
-        const auto buffer = HeapText(kPath);
+        const auto buffer = HeapWideText(kPath);
         DragFacts facts{};
         facts.state = kDragNone;
         facts.event = kDragMove;

@@ -4,6 +4,7 @@
 
 #include <climits>
 #include <cstdio>
+#include <algorithm>
 #include <cstring>
 #include <initializer_list>
 #include <memory>
@@ -12,6 +13,7 @@
 
 #include "core/history.h"
 #include "core/paths.h"
+#include "tests/support/u16.h"
 
 namespace {
 
@@ -27,16 +29,21 @@ public:
         for (const char* e : entries)
             Set(i++, e);
     }
-    void Set(int i, const char* text) { std::snprintf(slots_[i], kPathSize, "%s", text); }
+    void Set(int i, const char* text)
+    {
+        const std::u16string wide = U(text);
+        wide.copy(slots_[i], kPathSize - 1);
+        slots_[i][std::min<size_t>(wide.size(), kPathSize - 1)] = u'\0';
+    }
     PathSlot* get() { return slots_.get(); }
-    const char* operator[](int i) const { return slots_[i]; }
+    std::string operator[](int i) const { return Utf8(slots_[i]); }
 
     // The entries from slot 0 up to the first empty slot.
     std::vector<std::string> Entries() const
     {
         std::vector<std::string> out;
         for (int i = 0; i < count_ && slots_[i][0] != '\0'; ++i)
-            out.push_back(slots_[i]);
+            out.push_back(Utf8(slots_[i]));
         return out;
     }
     // 1 when every slot from `first` to the last is empty.
@@ -86,8 +93,10 @@ void FillNumbered(History& h, int n, const char* prefix = "C:\\h")
 // character: C fixed, R RAM disk, N network, E removable, Q CD-ROM, anything else
 // unknown. A text that starts with a backslash reports a fixed disk on purpose: the
 // UNC form has to be recognised by itself, never through the drive class.
-int FakeDriveClass(const char* path)
+int FakeDriveClass(const char16_t* wide)
 {
+    const std::string text = Utf8(wide);
+    const char* path = text.c_str();
     switch (path[0]) {
     case '\\': return kDriveFixed;
     case 'C': return kDriveFixed;
@@ -102,14 +111,18 @@ int FakeDriveClass(const char* path)
 // Every folder exists except those whose path contains "gone". Each query is noted.
 std::vector<std::string> gExistQueries;
 
-int FakeFolderExists(const char* path)
+int FakeFolderExists(const char16_t* wide)
 {
+    const std::string text = Utf8(wide);
+    const char* path = text.c_str();
     gExistQueries.push_back(path);
     return std::strstr(path, "gone") == nullptr;
 }
 
-int NothingExists(const char* path)
+int NothingExists(const char16_t* wide)
 {
+    const std::string text = Utf8(wide);
+    const char* path = text.c_str();
     gExistQueries.push_back(path);
     return 0;
 }
@@ -121,17 +134,17 @@ using Entries = std::vector<std::string>;
 
 TEST(CopyPath, CopiesAShortPathWithItsTerminator)
 {
-    std::unique_ptr<char[]> dst(new char[kPathSize]);
+    std::unique_ptr<char16_t[]> dst(new char16_t[kPathSize]);
     std::memset(dst.get(), 'z', kPathSize);
-    CopyPath(dst.get(), "C:\\Users");
-    EXPECT_STREQ("C:\\Users", dst.get());
+    CopyPath(dst.get(), P("C:\\Users"));
+    EXPECT_EQ(std::string("C:\\Users"), Utf8(dst.get()));
 }
 
 TEST(CopyPath, EmptyTextGivesAnEmptySlot)
 {
-    std::unique_ptr<char[]> dst(new char[kPathSize]);
+    std::unique_ptr<char16_t[]> dst(new char16_t[kPathSize]);
     std::memset(dst.get(), 'z', kPathSize);
-    CopyPath(dst.get(), "");
+    CopyPath(dst.get(), P(""));
     EXPECT_EQ('\0', dst[0]);
 }
 
@@ -139,9 +152,9 @@ TEST(CopyPath, KeepsA255CharacterTextWhole)
 {
     const std::string text = "C:\\" + Repeat('a', 252);
     ASSERT_EQ(255u, text.size());
-    std::unique_ptr<char[]> dst(new char[kPathSize]);
-    CopyPath(dst.get(), text.c_str());
-    EXPECT_EQ(text, std::string(dst.get()));
+    std::unique_ptr<char16_t[]> dst(new char16_t[kPathSize]);
+    CopyPath(dst.get(), P(text));
+    EXPECT_EQ(text, Utf8(dst.get()));
 }
 
 TEST(CopyPath, CutsLongerTextsTo255CharactersInsideTheSlot)
@@ -149,9 +162,9 @@ TEST(CopyPath, CutsLongerTextsTo255CharactersInsideTheSlot)
     for (size_t len : {256u, 257u, 1000u}) {
         const std::string text = "C:\\" + Repeat('b', len - 3);
         // Exactly one slot on the heap: a write of byte 256 would be reported.
-        std::unique_ptr<char[]> dst(new char[kPathSize]);
-        CopyPath(dst.get(), text.c_str());
-        EXPECT_EQ(text.substr(0, 255), std::string(dst.get())) << "length " << len;
+        std::unique_ptr<char16_t[]> dst(new char16_t[kPathSize]);
+        CopyPath(dst.get(), P(text));
+        EXPECT_EQ(text.substr(0, 255), Utf8(dst.get())) << "length " << len;
         EXPECT_EQ('\0', dst[255]) << "length " << len;
     }
 }
@@ -160,62 +173,62 @@ TEST(CopyPath, CutsLongerTextsTo255CharactersInsideTheSlot)
 // all, never cut into the name of another folder.
 TEST(CopyPathIfFits, TakesTextsOfUpTo255CharactersWhole)
 {
-    std::unique_ptr<char[]> dst(new char[kPathSize]);
+    std::unique_ptr<char16_t[]> dst(new char16_t[kPathSize]);
     const std::string longest = "C:\\" + Repeat('a', 252);
-    EXPECT_EQ(1, CopyPathIfFits(dst.get(), longest.c_str()));
-    EXPECT_EQ(longest, std::string(dst.get()));
-    EXPECT_EQ(1, CopyPathIfFits(dst.get(), "D:\\"));
-    EXPECT_STREQ("D:\\", dst.get());
+    EXPECT_EQ(1, CopyPathIfFits(dst.get(), P(longest)));
+    EXPECT_EQ(longest, Utf8(dst.get()));
+    EXPECT_EQ(1, CopyPathIfFits(dst.get(), P("D:\\")));
+    EXPECT_EQ(std::string("D:\\"), Utf8(dst.get()));
 }
 
 TEST(CopyPathIfFits, RefusesLongerTextsAndLeavesTheSlotEmpty)
 {
     for (size_t len : {256u, 259u, 600u}) {
         const std::string text = "C:\\" + Repeat('b', len - 3);
-        std::unique_ptr<char[]> dst(new char[kPathSize]);
-        std::memcpy(dst.get(), "stale", 6);
-        EXPECT_EQ(0, CopyPathIfFits(dst.get(), text.c_str())) << "length " << len;
-        EXPECT_STREQ("", dst.get()) << "length " << len;
+        std::unique_ptr<char16_t[]> dst(new char16_t[kPathSize]);
+        std::memcpy(dst.get(), u"stale", 12);
+        EXPECT_EQ(0, CopyPathIfFits(dst.get(), P(text))) << "length " << len;
+        EXPECT_EQ(std::string(""), Utf8(dst.get())) << "length " << len;
     }
 }
 
 TEST(CopyPath, CopiesShiftJisBytesUnchanged)
 {
     // C:\表示\ソ : both 表 (0x95 0x5C) and ソ (0x83 0x5C) end with the backslash byte.
-    const char* text = "C:\\\x95\x5C\x8E\xA6\\\x83\x5C";
-    std::unique_ptr<char[]> dst(new char[kPathSize]);
-    CopyPath(dst.get(), text);
-    EXPECT_STREQ(text, dst.get());
+    const char* text = "C:\\表示\\ソ";
+    std::unique_ptr<char16_t[]> dst(new char16_t[kPathSize]);
+    CopyPath(dst.get(), P(text));
+    EXPECT_EQ(std::string(text), Utf8(dst.get()));
 }
 
 TEST(SamePath, ComparesByteForByteAndCaseSensitively)
 {
-    EXPECT_EQ(1, SamePath("C:\\Work", "C:\\Work"));
-    EXPECT_EQ(1, SamePath("", ""));
-    EXPECT_EQ(0, SamePath("C:\\Work", "C:\\work"));
-    EXPECT_EQ(0, SamePath("C:\\Work", "c:\\Work"));
+    EXPECT_EQ(1, SamePath(P("C:\\Work"), P("C:\\Work")));
+    EXPECT_EQ(1, SamePath(P(""), P("")));
+    EXPECT_EQ(0, SamePath(P("C:\\Work"), P("C:\\work")));
+    EXPECT_EQ(0, SamePath(P("C:\\Work"), P("c:\\Work")));
     // Paths are never normalised: a trailing backslash makes another path.
-    EXPECT_EQ(0, SamePath("C:\\Work", "C:\\Work\\"));
-    EXPECT_EQ(0, SamePath("C:\\Work\\", "C:\\Work"));
-    EXPECT_EQ(0, SamePath("C:\\Work", ""));
-    EXPECT_EQ(0, SamePath("", "C:\\Work"));
+    EXPECT_EQ(0, SamePath(P("C:\\Work"), P("C:\\Work\\")));
+    EXPECT_EQ(0, SamePath(P("C:\\Work\\"), P("C:\\Work")));
+    EXPECT_EQ(0, SamePath(P("C:\\Work"), P("")));
+    EXPECT_EQ(0, SamePath(P(""), P("C:\\Work")));
 }
 
 TEST(SamePath, TellsShiftJisTextsApartByTheirTrailBytes)
 {
     // D:\表 (0x95 0x5C) and D:\能 (0x94 0x5C) differ in the lead byte only.
-    EXPECT_EQ(0, SamePath("D:\\\x95\x5C", "D:\\\x94\x5C"));
+    EXPECT_EQ(0, SamePath(P("D:\\表"), P("D:\\培")));
     // D:\表 against D:\表\ : the text that goes on after the trail byte is another path.
-    EXPECT_EQ(0, SamePath("D:\\\x95\x5C", "D:\\\x95\x5C\\"));
-    EXPECT_EQ(1, SamePath("D:\\\x95\x5C", "D:\\\x95\x5C"));
+    EXPECT_EQ(0, SamePath(P("D:\\表"), P("D:\\表\\")));
+    EXPECT_EQ(1, SamePath(P("D:\\表"), P("D:\\表")));
 }
 
 TEST(SamePath, DifferenceInTheLastCharacterOfA255CharacterPathCounts)
 {
     std::string a = Repeat('a', 254) + "x";
     std::string b = Repeat('a', 254) + "y";
-    EXPECT_EQ(0, SamePath(a.c_str(), b.c_str()));
-    EXPECT_EQ(1, SamePath(a.c_str(), a.c_str()));
+    EXPECT_EQ(0, SamePath(P(a), P(b)));
+    EXPECT_EQ(1, SamePath(P(a), P(a)));
 }
 
 TEST(CountEntries, CountsLeadingEntriesUpToTheFirstEmptySlot)
@@ -247,24 +260,24 @@ TEST(CountEntries, FullListsStopAtTheirSlotCount)
 TEST(IsRegisteredIn, FindsAPathAmongTheRegisteredFolders)
 {
     Registered reg({"C:\\Docs", "D:\\Music", "\\\\srv\\share"});
-    EXPECT_EQ(1, IsRegisteredIn(reg.get(), "C:\\Docs"));
-    EXPECT_EQ(1, IsRegisteredIn(reg.get(), "\\\\srv\\share"));
-    EXPECT_EQ(0, IsRegisteredIn(reg.get(), "C:\\docs"));
-    EXPECT_EQ(0, IsRegisteredIn(reg.get(), "C:\\Docs\\"));
-    EXPECT_EQ(0, IsRegisteredIn(reg.get(), "C:\\"));
+    EXPECT_EQ(1, IsRegisteredIn(reg.get(), P("C:\\Docs")));
+    EXPECT_EQ(1, IsRegisteredIn(reg.get(), P("\\\\srv\\share")));
+    EXPECT_EQ(0, IsRegisteredIn(reg.get(), P("C:\\docs")));
+    EXPECT_EQ(0, IsRegisteredIn(reg.get(), P("C:\\Docs\\")));
+    EXPECT_EQ(0, IsRegisteredIn(reg.get(), P("C:\\")));
 }
 
 TEST(IsRegisteredIn, EmptyListRegistersNothing)
 {
     Registered reg;
-    EXPECT_EQ(0, IsRegisteredIn(reg.get(), "C:\\Docs"));
+    EXPECT_EQ(0, IsRegisteredIn(reg.get(), P("C:\\Docs")));
 }
 
 TEST(IsRegisteredIn, LooksNoFurtherThanTheFirstEmptySlot)
 {
     Registered reg({"C:\\Docs"});
     reg.Set(2, "C:\\Hidden");
-    EXPECT_EQ(0, IsRegisteredIn(reg.get(), "C:\\Hidden"));
+    EXPECT_EQ(0, IsRegisteredIn(reg.get(), P("C:\\Hidden")));
 }
 
 TEST(IsRegisteredIn, FullListMatchesItsLastSlot)
@@ -272,20 +285,20 @@ TEST(IsRegisteredIn, FullListMatchesItsLastSlot)
     Registered reg;
     for (int i = 0; i < kRegisteredSlots; ++i)
         reg.Set(i, Numbered("C:\\r", i).c_str());
-    EXPECT_EQ(1, IsRegisteredIn(reg.get(), "C:\\r29"));
-    EXPECT_EQ(0, IsRegisteredIn(reg.get(), "C:\\r30"));
+    EXPECT_EQ(1, IsRegisteredIn(reg.get(), P("C:\\r29")));
+    EXPECT_EQ(0, IsRegisteredIn(reg.get(), P("C:\\r30")));
 }
 
 TEST(IsUncPath, NeedsTwoLeadingBackslashes)
 {
-    EXPECT_EQ(1, IsUncPath("\\\\server\\share"));
-    EXPECT_EQ(1, IsUncPath("\\\\"));
-    EXPECT_EQ(0, IsUncPath("\\server"));
-    EXPECT_EQ(0, IsUncPath("\\"));
-    EXPECT_EQ(0, IsUncPath(""));
-    EXPECT_EQ(0, IsUncPath("C:\\\\x"));
+    EXPECT_EQ(1, IsUncPath(P("\\\\server\\share")));
+    EXPECT_EQ(1, IsUncPath(P("\\\\")));
+    EXPECT_EQ(0, IsUncPath(P("\\server")));
+    EXPECT_EQ(0, IsUncPath(P("\\")));
+    EXPECT_EQ(0, IsUncPath(P("")));
+    EXPECT_EQ(0, IsUncPath(P("C:\\\\x")));
     // ソ ends with the backslash byte, but it is the second byte of a character.
-    EXPECT_EQ(0, IsUncPath("\x83\x5C\\"));
+    EXPECT_EQ(0, IsUncPath(P("ソ\\")));
 }
 
 TEST(HistoryLimit, KeepsValuesFrom1To50)
@@ -313,7 +326,7 @@ TEST(RecordPath, FirstPathGoesToSlot0OfAnEmptyHistory)
     History h;
     // A stale text behind an empty slot 0 must not become the second entry.
     h.Set(1, "C:\\stale");
-    RecordPath(h.get(), 20, "C:\\first");
+    RecordPath(h.get(), 20, P("C:\\first"));
     EXPECT_EQ(Entries({"C:\\first"}), h.Entries());
     EXPECT_EQ('\0', h[1][0]);
 }
@@ -321,18 +334,18 @@ TEST(RecordPath, FirstPathGoesToSlot0OfAnEmptyHistory)
 TEST(RecordPath, EmptyPathIsNotRecorded)
 {
     History h({"C:\\a", "C:\\b"});
-    RecordPath(h.get(), 20, "");
+    RecordPath(h.get(), 20, P(""));
     EXPECT_EQ(Entries({"C:\\a", "C:\\b"}), h.Entries());
 
     History empty;
-    RecordPath(empty.get(), 20, "");
+    RecordPath(empty.get(), 20, P(""));
     EXPECT_TRUE(empty.EmptyFrom(0));
 }
 
 TEST(RecordPath, NewPathGoesInFrontOfTheOthers)
 {
     History h({"C:\\a", "C:\\b", "C:\\c"});
-    RecordPath(h.get(), 20, "C:\\new");
+    RecordPath(h.get(), 20, P("C:\\new"));
     EXPECT_EQ(Entries({"C:\\new", "C:\\a", "C:\\b", "C:\\c"}), h.Entries());
     EXPECT_TRUE(h.EmptyFrom(4));
 }
@@ -341,7 +354,7 @@ TEST(RecordPath, PathInSlot4OfTenMovesToFrontAndTheRestStays)
 {
     History h;
     FillNumbered(h, 10);
-    RecordPath(h.get(), 20, "C:\\h04");
+    RecordPath(h.get(), 20, P("C:\\h04"));
     EXPECT_EQ(Entries({"C:\\h04", "C:\\h00", "C:\\h01", "C:\\h02", "C:\\h03", "C:\\h05",
                        "C:\\h06", "C:\\h07", "C:\\h08", "C:\\h09"}),
               h.Entries());
@@ -351,7 +364,7 @@ TEST(RecordPath, PathInSlot4OfTenMovesToFrontAndTheRestStays)
 TEST(RecordPath, PathAlreadyInSlot0LeavesTheHistoryAsItIs)
 {
     History h({"C:\\a", "C:\\b", "C:\\c"});
-    RecordPath(h.get(), 20, "C:\\a");
+    RecordPath(h.get(), 20, P("C:\\a"));
     EXPECT_EQ(Entries({"C:\\a", "C:\\b", "C:\\c"}), h.Entries());
 }
 
@@ -359,9 +372,9 @@ TEST(RecordPath, PathInTheLastSlotOfAFullHistoryMovesWithoutLoss)
 {
     History h;
     FillNumbered(h, 20);
-    RecordPath(h.get(), 20, "C:\\h19");
+    RecordPath(h.get(), 20, P("C:\\h19"));
     ASSERT_EQ(20u, h.Entries().size());
-    EXPECT_STREQ("C:\\h19", h[0]);
+    EXPECT_EQ("C:\\h19", h[0]);
     for (int i = 1; i < 20; ++i)
         EXPECT_EQ(Numbered("C:\\h", i - 1), h[i]) << "slot " << i;
 }
@@ -369,9 +382,9 @@ TEST(RecordPath, PathInTheLastSlotOfAFullHistoryMovesWithoutLoss)
 TEST(RecordPath, PathsDifferingInCaseOrTrailingBackslashAreSeparateEntries)
 {
     History h;
-    RecordPath(h.get(), 20, "C:\\Work");
-    RecordPath(h.get(), 20, "C:\\work");
-    RecordPath(h.get(), 20, "C:\\Work\\");
+    RecordPath(h.get(), 20, P("C:\\Work"));
+    RecordPath(h.get(), 20, P("C:\\work"));
+    RecordPath(h.get(), 20, P("C:\\Work\\"));
     EXPECT_EQ(Entries({"C:\\Work\\", "C:\\work", "C:\\Work"}), h.Entries());
 }
 
@@ -379,10 +392,10 @@ TEST(RecordPath, OneBelowTheLimitGainsAnEntryAndIsFull)
 {
     History h;
     FillNumbered(h, 9);
-    RecordPath(h.get(), 10, "C:\\new");
+    RecordPath(h.get(), 10, P("C:\\new"));
     ASSERT_EQ(10u, h.Entries().size());
-    EXPECT_STREQ("C:\\new", h[0]);
-    EXPECT_STREQ("C:\\h08", h[9]);
+    EXPECT_EQ("C:\\new", h[0]);
+    EXPECT_EQ("C:\\h08", h[9]);
     EXPECT_TRUE(h.EmptyFrom(10));
 }
 
@@ -390,9 +403,9 @@ TEST(RecordPath, AtTheLimitTheLastEntryFallsOff)
 {
     History h;
     FillNumbered(h, 10);
-    RecordPath(h.get(), 10, "C:\\new");
+    RecordPath(h.get(), 10, P("C:\\new"));
     ASSERT_EQ(10u, h.Entries().size());
-    EXPECT_STREQ("C:\\new", h[0]);
+    EXPECT_EQ("C:\\new", h[0]);
     for (int i = 1; i < 10; ++i)
         EXPECT_EQ(Numbered("C:\\h", i - 1), h[i]) << "slot " << i;
     EXPECT_TRUE(h.EmptyFrom(10));
@@ -402,38 +415,38 @@ TEST(RecordPath, FullHistoryOf50LosesSlot49)
 {
     History h;
     FillNumbered(h, kHistorySlots);
-    RecordPath(h.get(), 50, "C:\\new");
+    RecordPath(h.get(), 50, P("C:\\new"));
     ASSERT_EQ(50u, h.Entries().size());
-    EXPECT_STREQ("C:\\new", h[0]);
-    EXPECT_STREQ("C:\\h48", h[49]);
+    EXPECT_EQ("C:\\new", h[0]);
+    EXPECT_EQ("C:\\h48", h[49]);
 }
 
 TEST(RecordPath, LimitAbove50KeepsAtMost50)
 {
     History h;
     FillNumbered(h, kHistorySlots);
-    RecordPath(h.get(), 1000, "C:\\new");
+    RecordPath(h.get(), 1000, P("C:\\new"));
     ASSERT_EQ(50u, h.Entries().size());
-    EXPECT_STREQ("C:\\new", h[0]);
-    EXPECT_STREQ("C:\\h48", h[49]);
+    EXPECT_EQ("C:\\new", h[0]);
+    EXPECT_EQ("C:\\h48", h[49]);
 
     History grow;
     FillNumbered(grow, 49);
-    RecordPath(grow.get(), INT_MAX, "C:\\new");
+    RecordPath(grow.get(), INT_MAX, P("C:\\new"));
     EXPECT_EQ(50u, grow.Entries().size());
-    EXPECT_STREQ("C:\\h48", grow[49]);
+    EXPECT_EQ("C:\\h48", grow[49]);
 }
 
 TEST(RecordPath, LimitBelow1KeepsOnlySlot0)
 {
     for (int limit : {1, 0, -1, INT_MIN}) {
         History h({"C:\\old"});
-        RecordPath(h.get(), limit, "C:\\new");
+        RecordPath(h.get(), limit, P("C:\\new"));
         EXPECT_EQ(Entries({"C:\\new"}), h.Entries()) << "MaxLogData " << limit;
 
         History empty;
-        RecordPath(empty.get(), limit, "C:\\first");
-        RecordPath(empty.get(), limit, "C:\\second");
+        RecordPath(empty.get(), limit, P("C:\\first"));
+        RecordPath(empty.get(), limit, P("C:\\second"));
         EXPECT_EQ(Entries({"C:\\second"}), empty.Entries()) << "MaxLogData " << limit;
     }
 }
@@ -444,7 +457,7 @@ TEST(RecordPath, GapEndsTheListAndTheSlotAfterItIsEmptied)
     // history is contiguous again.
     History h({"C:\\a", "C:\\b"});
     h.Set(3, "C:\\stray");
-    RecordPath(h.get(), 20, "C:\\new");
+    RecordPath(h.get(), 20, P("C:\\new"));
     EXPECT_EQ(Entries({"C:\\new", "C:\\a", "C:\\b"}), h.Entries());
     EXPECT_TRUE(h.EmptyFrom(3));
 }
@@ -452,12 +465,12 @@ TEST(RecordPath, GapEndsTheListAndTheSlotAfterItIsEmptied)
 TEST(RecordPath, ShiftJisPathWithBackslashTrailByteIsMatchedWhole)
 {
     // D:\表 (0x95 0x5C) and D:\表\ソ (ソ = 0x83 0x5C)
-    const char* hyou = "D:\\\x95\x5C";
-    const char* hyouSo = "D:\\\x95\x5C\\\x83\x5C";
+    const char* hyou = "D:\\表";
+    const char* hyouSo = "D:\\表\\ソ";
     History h;
-    RecordPath(h.get(), 20, hyou);
-    RecordPath(h.get(), 20, hyouSo);
-    RecordPath(h.get(), 20, hyou);
+    RecordPath(h.get(), 20, P(hyou));
+    RecordPath(h.get(), 20, P(hyouSo));
+    RecordPath(h.get(), 20, P(hyou));
     EXPECT_EQ(Entries({hyou, hyouSo}), h.Entries());
 }
 
@@ -465,9 +478,9 @@ TEST(RecordPath, A255CharacterPathIsRecordedWholeAndMatchedAgain)
 {
     const std::string path = "C:\\" + Repeat('p', 252);
     History h({"C:\\a"});
-    RecordPath(h.get(), 20, path.c_str());
-    RecordPath(h.get(), 20, "C:\\b");
-    RecordPath(h.get(), 20, path.c_str());
+    RecordPath(h.get(), 20, P(path));
+    RecordPath(h.get(), 20, P("C:\\b"));
+    RecordPath(h.get(), 20, P(path));
     EXPECT_EQ(Entries({path, "C:\\b", "C:\\a"}), h.Entries());
 }
 
@@ -478,9 +491,9 @@ TEST(RecordPath, TextLongerThanASlotIsCutAndRecordedOnlyOnce)
     const std::string text = "C:\\" + Repeat('q', 253);
     ASSERT_EQ(256u, text.size());
     History h;
-    RecordPath(h.get(), 20, text.c_str());
+    RecordPath(h.get(), 20, P(text));
     ASSERT_EQ(Entries({text.substr(0, 255)}), h.Entries());
-    RecordPath(h.get(), 20, text.c_str());
+    RecordPath(h.get(), 20, P(text));
     EXPECT_EQ(1u, h.Entries().size()) << "the cut text is in the history more than once";
     EXPECT_EQ(text.substr(0, 255), std::string(h[0]));
 }
@@ -522,7 +535,7 @@ TEST(CompactHistory, AllRemovedLeavesAnEmptyHistory)
 {
     History h;
     for (int i = 0; i < kHistorySlots; ++i)
-        h.Set(i, TK_DELETED_MARKER);
+        h.Set(i, "Deleted");
     CompactHistory(h.get(), TK_DELETED_MARKER);
     EXPECT_TRUE(h.EmptyFrom(0));
 }
@@ -531,8 +544,8 @@ TEST(CompactHistory, FullHistoryLosesItsFirstAndLastEntries)
 {
     History h;
     FillNumbered(h, kHistorySlots);
-    h.Set(0, TK_DELETED_MARKER);
-    h.Set(49, TK_DELETED_MARKER);
+    h.Set(0, "Deleted");
+    h.Set(49, "Deleted");
     CompactHistory(h.get(), TK_DELETED_MARKER);
     ASSERT_EQ(48u, h.Entries().size());
     for (int i = 0; i < 48; ++i)
@@ -552,8 +565,8 @@ TEST(CompactHistory, EntriesBehindAGapAreEmptied)
 
 TEST(CompactHistory, RemovesAnyGivenText)
 {
-    History h({"C:\\a", "D:\\\x95\x5C", "C:\\b", "D:\\\x95\x5C"});  // D:\表
-    CompactHistory(h.get(), "D:\\\x95\x5C");
+    History h({"C:\\a", "D:\\表", "C:\\b", "D:\\表"});  // D:\表
+    CompactHistory(h.get(), P("D:\\表"));
     EXPECT_EQ(Entries({"C:\\a", "C:\\b"}), h.Entries());
     EXPECT_TRUE(h.EmptyFrom(2));
 }
@@ -576,7 +589,7 @@ TEST(CapHistory, LimitOf50OrMoreRemovesNothing)
         FillNumbered(h, kHistorySlots);
         CapHistory(h.get(), limit);
         EXPECT_EQ(50u, h.Entries().size()) << "MaxLogData " << limit;
-        EXPECT_STREQ("C:\\h49", h[49]) << "MaxLogData " << limit;
+        EXPECT_EQ("C:\\h49", h[49]) << "MaxLogData " << limit;
     }
 }
 
@@ -748,9 +761,9 @@ TEST_P(EveryPurge, RemovesAnEntryThatReadsDeleted)
 
 TEST_P(EveryPurge, SelectingNothingLeavesTheHistoryAsItIs)
 {
-    History h({"C:\\a", "D:\\\x95\x5C", "C:\\b"});  // D:\表
+    History h({"C:\\a", "D:\\表", "C:\\b"});  // D:\表
     RunPurge(h);
-    EXPECT_EQ(Entries({"C:\\a", "D:\\\x95\x5C", "C:\\b"}), h.Entries());
+    EXPECT_EQ(Entries({"C:\\a", "D:\\表", "C:\\b"}), h.Entries());
 }
 
 TEST_P(EveryPurge, EmptyHistoryStaysEmpty)
@@ -790,6 +803,33 @@ TEST(ScaleSaturated, HoldsOverflowAtTheEndsOfTheRange)
     EXPECT_EQ(INT_MIN, ScaleSaturated(-99999999, 60000));
     EXPECT_EQ(INT_MIN, ScaleSaturated(INT_MIN, 1000));
     EXPECT_EQ(INT_MAX, ScaleSaturated(INT_MIN, -1));
+}
+
+}  // namespace
+
+namespace {
+
+// A cut at the slot's end never keeps the first half of a character outside the BMP
+// alone: the whole character goes.
+TEST(CopyPath, NeverSplitsACharacterOutsideTheBmp)
+{
+    const std::u16string pair = U("📁");
+    ASSERT_EQ(2u, pair.size());
+    struct Case {
+        size_t before;     // units before the pair
+        size_t keptUnits;  // what the slot keeps
+    };
+    for (const Case& c : {Case{253, 255}, Case{254, 254}, Case{255, 255}}) {
+        const std::u16string text = U("C:\\") + std::u16string(c.before - 3, u'x') + pair + u"tail";
+        std::unique_ptr<char16_t[]> dst(new char16_t[kPathSize]);
+        CopyPath(dst.get(), text.c_str());
+        EXPECT_EQ(text.substr(0, c.keptUnits), std::u16string(dst.get())) << c.before;
+    }
+    // Whole or nothing where the text is for a new slot.
+    std::unique_ptr<char16_t[]> dst(new char16_t[kPathSize]);
+    const std::u16string fits = U("C:\\") + std::u16string(250, u'x') + pair;
+    EXPECT_EQ(1, CopyPathIfFits(dst.get(), fits.c_str()));
+    EXPECT_EQ(0, CopyPathIfFits(dst.get(), (fits + u"y").c_str()));
 }
 
 }  // namespace

@@ -24,9 +24,9 @@ const int kUntouched = 777;
 // reports any read past slot 49.
 class History {
 public:
-    History(std::initializer_list<std::string> entries = {}) : slots_(new PathSlot[kHistorySlots])
+    History(std::initializer_list<std::string> entries = {}) : slots_(new AnsiSlot[kHistorySlots])
     {
-        std::memset(slots_.get(), 0, sizeof(PathSlot) * kHistorySlots);
+        std::memset(slots_.get(), 0, sizeof(AnsiSlot) * kHistorySlots);
         int i = 0;
         for (const std::string& e : entries)
             Set(i++, e);
@@ -35,11 +35,11 @@ public:
     {
         std::snprintf(slots_[i], kPathSize, "%s", text.c_str());
     }
-    const PathSlot* get() const { return slots_.get(); }
-    PathSlot* raw() { return slots_.get(); }
+    const AnsiSlot* get() const { return slots_.get(); }
+    AnsiSlot* raw() { return slots_.get(); }
 
 private:
-    std::unique_ptr<PathSlot[]> slots_;
+    std::unique_ptr<AnsiSlot[]> slots_;
 };
 
 // The display-order array on the heap with exactly 50 entries, all "untouched".
@@ -57,7 +57,7 @@ private:
 std::vector<int> Ordered(const History& h, int logSort, int count)
 {
     Order order;
-    OrderHistory(h.get(), logSort, order.get());
+    OrderAnsiHistory(h.get(), logSort, order.get());
     return order.First(count);
 }
 
@@ -65,9 +65,11 @@ std::vector<int> Ordered(const History& h, int logSort, int count)
 std::vector<std::string> Shown(const History& h, int logSort)
 {
     Order order;
-    OrderHistory(h.get(), logSort, order.get());
+    OrderAnsiHistory(h.get(), logSort, order.get());
     std::vector<std::string> out;
-    const int n = CountEntries(h.get(), kHistorySlots);
+    int n = 0;
+    while (n < kHistorySlots && h.get()[n][0] != 0)
+        ++n;
     for (int r = 0; r < n; ++r) {
         const int slot = SlotAtPosition(order.get(), r);
         out.push_back(slot < 0 ? std::string("<none>") : std::string(h.get()[slot]));
@@ -164,7 +166,7 @@ TEST(OrderHistory, EmptyHistoryWritesMinusOneIntoEntry0Only)
     for (int mode : {0, 1, 2, 3, 7, -1}) {
         History h;
         Order order;
-        OrderHistory(h.get(), mode, order.get());
+        OrderAnsiHistory(h.get(), mode, order.get());
         EXPECT_EQ(-1, order[0]) << "LogSort " << mode;
         for (int i = 1; i < kHistorySlots; ++i)
             ASSERT_EQ(kUntouched, order[i]) << "LogSort " << mode << " entry " << i;
@@ -176,7 +178,7 @@ TEST(OrderHistory, OneEntryIsShownFirstInEveryMode)
     for (int mode : {0, 1, 2, 3, 7, -1}) {
         History h({"C:\\only"});
         Order order;
-        OrderHistory(h.get(), mode, order.get());
+        OrderAnsiHistory(h.get(), mode, order.get());
         EXPECT_EQ(Ints({0, -1}), order.First(2)) << "LogSort " << mode;
         for (int i = 2; i < kHistorySlots; ++i)
             ASSERT_EQ(kUntouched, order[i]) << "LogSort " << mode << " entry " << i;
@@ -215,10 +217,10 @@ TEST(OrderHistory, FullHistoryHasNoMinusOneAndEveryModeOrdersAll50)
         h.Set(i, text);
     }
     Order identity, reverse, ascending, descending;
-    OrderHistory(h.get(), 0, identity.get());
-    OrderHistory(h.get(), 1, reverse.get());
-    OrderHistory(h.get(), kAscending, ascending.get());
-    OrderHistory(h.get(), kDescending, descending.get());
+    OrderAnsiHistory(h.get(), 0, identity.get());
+    OrderAnsiHistory(h.get(), 1, reverse.get());
+    OrderAnsiHistory(h.get(), kAscending, ascending.get());
+    OrderAnsiHistory(h.get(), kDescending, descending.get());
     for (int i = 0; i < kHistorySlots; ++i) {
         EXPECT_EQ(i, identity[i]) << "slot " << i;
         EXPECT_EQ(49 - i, reverse[i]) << "slot " << i;
@@ -338,10 +340,10 @@ TEST(OrderHistory, ComparisonStopsAtTheEndOfTheSlot)
     // Slots filled to the last byte without a terminator: no byte after a slot (and
     // none after slot 49, the end of the heap block) may be read; equal slots stay.
     History h;
-    std::memset(h.raw(), 'x', sizeof(PathSlot) * kHistorySlots);
+    std::memset(h.raw(), 'x', sizeof(AnsiSlot) * kHistorySlots);
     for (int mode : {kAscending, kDescending}) {
         Order order;
-        OrderHistory(h.get(), mode, order.get());
+        OrderAnsiHistory(h.get(), mode, order.get());
         for (int i = 0; i < kHistorySlots; ++i)
             ASSERT_EQ(i, order[i]) << "LogSort " << mode << " slot " << i;
     }
@@ -438,7 +440,7 @@ TEST(OrderHistoryProperty, ArrayIsAPermutationEndedByMinusOneAndInvertedByLookup
             SCOPED_TRACE(::testing::Message() << "iteration " << iteration << " n " << n
                                               << " LogSort " << mode);
             Order order;
-            OrderHistory(h.get(), mode, order.get());
+            OrderAnsiHistory(h.get(), mode, order.get());
 
             std::vector<int> first = order.First(n);
             std::vector<int> sorted = first;

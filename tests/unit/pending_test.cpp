@@ -8,6 +8,7 @@
 #include <string>
 
 #include "core/pending.h"
+#include "tests/support/u16.h"
 
 namespace {
 
@@ -24,10 +25,10 @@ public:
     PendingSlot& operator[](int i) { return slots_[i]; }
 
     // Puts a parked path into slot i directly.
-    void Occupy(int i, void* window, const char* path, int countdown)
+    void Occupy(int i, void* window, const char16_t* path, int countdown)
     {
         slots_[i].window = window;
-        std::snprintf(slots_[i].path, kPathSize, "%s", path);
+        std::u16string(path).copy(slots_[i].path, kPathSize - 1);
         slots_[i].countdown = countdown;
     }
     bool IsFree(int i) const
@@ -47,11 +48,11 @@ TEST(ParkPending, FirstPathTakesSlot0)
     Ring ring;
     int next = 0;
     unsigned cancelled = 0xFFFFFFFFu;
-    EXPECT_EQ(0, ParkPending(ring.get(), &next, kA, "C:\\first", 3000, &cancelled));
+    EXPECT_EQ(0, ParkPending(ring.get(), &next, kA, P("C:\\first"), 3000, &cancelled));
     EXPECT_EQ(1, next);
     EXPECT_EQ(0u, cancelled);
     EXPECT_EQ(kA, ring[0].window);
-    EXPECT_STREQ("C:\\first", ring[0].path);
+    EXPECT_EQ(std::string("C:\\first"), Utf8(ring[0].path));
     EXPECT_EQ(3000, ring[0].countdown);
     for (int i = 1; i < kPendingSlots; ++i)
         EXPECT_TRUE(ring.IsFree(i)) << "slot " << i;
@@ -62,12 +63,12 @@ TEST(ParkPending, NewCaptureOfTheSameWindowCancelsItsEarlierSlot)
     Ring ring;
     int next = 0;
     unsigned cancelled = 0;
-    ParkPending(ring.get(), &next, kA, "C:\\one", 3000, &cancelled);
-    EXPECT_EQ(1, ParkPending(ring.get(), &next, kA, "C:\\two", 3000, &cancelled));
+    ParkPending(ring.get(), &next, kA, P("C:\\one"), 3000, &cancelled);
+    EXPECT_EQ(1, ParkPending(ring.get(), &next, kA, P("C:\\two"), 3000, &cancelled));
     EXPECT_EQ(1u << 0, cancelled);
     EXPECT_TRUE(ring.IsFree(0));
     EXPECT_EQ(kA, ring[1].window);
-    EXPECT_STREQ("C:\\two", ring[1].path);
+    EXPECT_EQ(std::string("C:\\two"), Utf8(ring[1].path));
     EXPECT_EQ(2, next);
 }
 
@@ -76,9 +77,9 @@ TEST(ParkPending, SamePathAgainCancelsAndStartsTheDelayAfresh)
     Ring ring;
     int next = 0;
     unsigned cancelled = 0;
-    ParkPending(ring.get(), &next, kA, "C:\\same", 3000, &cancelled);
+    ParkPending(ring.get(), &next, kA, P("C:\\same"), 3000, &cancelled);
     ring[0].countdown = 400;  // most of the delay has passed
-    EXPECT_EQ(1, ParkPending(ring.get(), &next, kA, "C:\\same", 3000, &cancelled));
+    EXPECT_EQ(1, ParkPending(ring.get(), &next, kA, P("C:\\same"), 3000, &cancelled));
     EXPECT_EQ(1u << 0, cancelled);
     EXPECT_TRUE(ring.IsFree(0));
     EXPECT_EQ(3000, ring[1].countdown);
@@ -89,11 +90,11 @@ TEST(ParkPending, SlotsOfOtherWindowsStay)
     Ring ring;
     int next = 0;
     unsigned cancelled = 0;
-    ParkPending(ring.get(), &next, kA, "C:\\a", 3000, &cancelled);
-    EXPECT_EQ(1, ParkPending(ring.get(), &next, kB, "C:\\b", 5000, &cancelled));
+    ParkPending(ring.get(), &next, kA, P("C:\\a"), 3000, &cancelled);
+    EXPECT_EQ(1, ParkPending(ring.get(), &next, kB, P("C:\\b"), 5000, &cancelled));
     EXPECT_EQ(0u, cancelled);
     EXPECT_EQ(kA, ring[0].window);
-    EXPECT_STREQ("C:\\a", ring[0].path);
+    EXPECT_EQ(std::string("C:\\a"), Utf8(ring[0].path));
     EXPECT_EQ(3000, ring[0].countdown);
     EXPECT_EQ(kB, ring[1].window);
 }
@@ -101,33 +102,33 @@ TEST(ParkPending, SlotsOfOtherWindowsStay)
 TEST(ParkPending, EverySlotOfTheWindowAnywhereInTheRingIsCleared)
 {
     Ring ring;
-    ring.Occupy(3, kA, "C:\\3", 1000);
-    ring.Occupy(7, kA, "C:\\7", 1000);
-    ring.Occupy(19, kA, "C:\\19", 1000);
-    ring.Occupy(8, kB, "C:\\b", 1000);
+    ring.Occupy(3, kA, P("C:\\3"), 1000);
+    ring.Occupy(7, kA, P("C:\\7"), 1000);
+    ring.Occupy(19, kA, P("C:\\19"), 1000);
+    ring.Occupy(8, kB, P("C:\\b"), 1000);
     int next = 5;
     unsigned cancelled = 0;
-    EXPECT_EQ(5, ParkPending(ring.get(), &next, kA, "C:\\new", 2000, &cancelled));
+    EXPECT_EQ(5, ParkPending(ring.get(), &next, kA, P("C:\\new"), 2000, &cancelled));
     EXPECT_EQ((1u << 3) | (1u << 7) | (1u << 19), cancelled);
     EXPECT_TRUE(ring.IsFree(3));
     EXPECT_TRUE(ring.IsFree(7));
     EXPECT_TRUE(ring.IsFree(19));
     EXPECT_EQ(kB, ring[8].window);
     EXPECT_EQ(kA, ring[5].window);
-    EXPECT_STREQ("C:\\new", ring[5].path);
+    EXPECT_EQ(std::string("C:\\new"), Utf8(ring[5].path));
     EXPECT_EQ(6, next);
 }
 
 TEST(ParkPending, SlotAtTheNextIndexOfTheSameWindowIsClearedAndTakenAgain)
 {
     Ring ring;
-    ring.Occupy(4, kA, "C:\\old", 600);
+    ring.Occupy(4, kA, P("C:\\old"), 600);
     int next = 4;
     unsigned cancelled = 0;
-    EXPECT_EQ(4, ParkPending(ring.get(), &next, kA, "C:\\new", 3000, &cancelled));
+    EXPECT_EQ(4, ParkPending(ring.get(), &next, kA, P("C:\\new"), 3000, &cancelled));
     EXPECT_EQ(1u << 4, cancelled);
     EXPECT_EQ(kA, ring[4].window);
-    EXPECT_STREQ("C:\\new", ring[4].path);
+    EXPECT_EQ(std::string("C:\\new"), Utf8(ring[4].path));
     EXPECT_EQ(3000, ring[4].countdown);
 }
 
@@ -136,9 +137,9 @@ TEST(ParkPending, NextIndexWrapsAfterSlot19)
     Ring ring;
     int next = 19;
     unsigned cancelled = 0;
-    EXPECT_EQ(19, ParkPending(ring.get(), &next, kA, "C:\\a", 1000, &cancelled));
+    EXPECT_EQ(19, ParkPending(ring.get(), &next, kA, P("C:\\a"), 1000, &cancelled));
     EXPECT_EQ(0, next);
-    EXPECT_EQ(0, ParkPending(ring.get(), &next, kB, "C:\\b", 1000, &cancelled));
+    EXPECT_EQ(0, ParkPending(ring.get(), &next, kB, P("C:\\b"), 1000, &cancelled));
     EXPECT_EQ(1, next);
 }
 
@@ -150,16 +151,16 @@ TEST(ParkPending, TwentyFirstWindowReplacesThePathInSlot0)
     for (int i = 0; i < kPendingSlots; ++i) {
         char path[16];
         std::snprintf(path, sizeof path, "C:\\w%02d", i);
-        ASSERT_EQ(i, ParkPending(ring.get(), &next, &gWindows[i], path, 3000, &cancelled));
+        ASSERT_EQ(i, ParkPending(ring.get(), &next, &gWindows[i], P(path), 3000, &cancelled));
         ASSERT_EQ(0u, cancelled);
     }
     EXPECT_EQ(0, next);
-    EXPECT_EQ(0, ParkPending(ring.get(), &next, &gWindows[kPendingSlots], "C:\\late", 3000,
+    EXPECT_EQ(0, ParkPending(ring.get(), &next, &gWindows[kPendingSlots], P("C:\\late"), 3000,
                              &cancelled));
     // The path of the first window is lost; it was not that window's newer capture.
     EXPECT_EQ(0u, cancelled);
     EXPECT_EQ(&gWindows[kPendingSlots], ring[0].window);
-    EXPECT_STREQ("C:\\late", ring[0].path);
+    EXPECT_EQ(std::string("C:\\late"), Utf8(ring[0].path));
     EXPECT_EQ(1, next);
     for (int i = 1; i < kPendingSlots; ++i)
         EXPECT_EQ(&gWindows[i], ring[i].window) << "slot " << i;
@@ -172,21 +173,21 @@ TEST(ParkPending, PathsAreCutTo255Characters)
     Ring ring;
     int next = 0;
     unsigned cancelled = 0;
-    ParkPending(ring.get(), &next, kA, exact.c_str(), 1000, &cancelled);
-    ParkPending(ring.get(), &next, kB, longer.c_str(), 1000, &cancelled);
-    EXPECT_EQ(exact, std::string(ring[0].path));
-    EXPECT_EQ(longer.substr(0, 255), std::string(ring[1].path));
+    ParkPending(ring.get(), &next, kA, P(exact), 1000, &cancelled);
+    ParkPending(ring.get(), &next, kB, P(longer), 1000, &cancelled);
+    EXPECT_EQ(exact, Utf8(ring[0].path));
+    EXPECT_EQ(longer.substr(0, 255), Utf8(ring[1].path));
 }
 
 TEST(ParkPending, ShiftJisPathIsKeptByteForByte)
 {
     // C:\表\ソ (表 0x95 0x5C, ソ 0x83 0x5C)
-    const char* path = "C:\\\x95\x5C\\\x83\x5C";
+    const char* path = "C:\\表\\ソ";
     Ring ring;
     int next = 0;
     unsigned cancelled = 0;
-    ParkPending(ring.get(), &next, kA, path, 1000, &cancelled);
-    EXPECT_STREQ(path, ring[0].path);
+    ParkPending(ring.get(), &next, kA, P(path), 1000, &cancelled);
+    EXPECT_EQ(std::string(path), Utf8(ring[0].path));
 }
 
 // ====================================================================================
@@ -194,7 +195,7 @@ TEST(ParkPending, ShiftJisPathIsKeptByteForByte)
 
 TEST(TickPending, DelayOf3SecondsRunsOutOnTheFifteenthTick)
 {
-    PendingSlot slot = {kA, "C:\\a", 3000};
+    PendingSlot slot = {kA, u"C:\\a", 3000};
     for (int tick = 1; tick < 15; ++tick)
         ASSERT_EQ(0, TickPending(&slot, 0)) << "tick " << tick;
     EXPECT_EQ(1, TickPending(&slot, 0));
@@ -202,7 +203,7 @@ TEST(TickPending, DelayOf3SecondsRunsOutOnTheFifteenthTick)
 
 TEST(TickPending, CountdownStandsStillWhileBusy)
 {
-    PendingSlot slot = {kA, "C:\\a", 1000};
+    PendingSlot slot = {kA, u"C:\\a", 1000};
     ASSERT_EQ(0, TickPending(&slot, 0));
     for (int tick = 0; tick < 50; ++tick)
         ASSERT_EQ(0, TickPending(&slot, 1)) << "busy tick " << tick;
@@ -214,7 +215,7 @@ TEST(TickPending, CountdownStandsStillWhileBusy)
 
 TEST(TickPending, CountdownNotAMultipleOf200RunsOutOnTheNextTickBelowZero)
 {
-    PendingSlot slot = {kA, "C:\\a", 300};
+    PendingSlot slot = {kA, u"C:\\a", 300};
     EXPECT_EQ(0, TickPending(&slot, 0));
     EXPECT_EQ(1, TickPending(&slot, 0));
 }
@@ -222,7 +223,7 @@ TEST(TickPending, CountdownNotAMultipleOf200RunsOutOnTheNextTickBelowZero)
 TEST(TickPending, NegativeDelayRunsOutAtTheFirstTick)
 {
     // A hand-edited negative LogDelay parks the path with a negative countdown.
-    PendingSlot slot = {kA, "C:\\a", -5000};
+    PendingSlot slot = {kA, u"C:\\a", -5000};
     EXPECT_EQ(1, TickPending(&slot, 0));
 }
 
@@ -230,21 +231,21 @@ TEST(TickPending, LowestCountdownRunsOutWithoutOverflow)
 {
     // LogDelay -2147484 or below scales to the lowest countdown. Taking 200 more off
     // it must not wrap round to a huge positive countdown.
-    PendingSlot slot = {kA, "C:\\a", INT_MIN};
+    PendingSlot slot = {kA, u"C:\\a", INT_MIN};
     EXPECT_EQ(1, TickPending(&slot, 0));
     EXPECT_LE(slot.countdown, 0);
 }
 
 TEST(TickPending, HighestCountdownCountsDown)
 {
-    PendingSlot slot = {kA, "C:\\a", INT_MAX};
+    PendingSlot slot = {kA, u"C:\\a", INT_MAX};
     EXPECT_EQ(0, TickPending(&slot, 0));
     EXPECT_EQ(INT_MAX - 200, slot.countdown);
 }
 
 TEST(ClearPending, FreesTheSlot)
 {
-    PendingSlot slot = {kA, "C:\\a", 1400};
+    PendingSlot slot = {kA, u"C:\\a", 1400};
     ClearPending(&slot);
     EXPECT_EQ(nullptr, slot.window);
     EXPECT_EQ('\0', slot.path[0]);
@@ -262,14 +263,14 @@ TEST(PendingSlots, OnlyTheLastOfThreeFoldersOneSecondApartRunsOut)
     unsigned cancelled = 0;
     auto tick = [&ring](int slot) { return TickPending(&ring[slot], 0); };
 
-    const int first = ParkPending(ring.get(), &next, kA, "C:\\one", 3000, &cancelled);
+    const int first = ParkPending(ring.get(), &next, kA, P("C:\\one"), 3000, &cancelled);
     for (int t = 0; t < 5; ++t)
         ASSERT_EQ(0, tick(first));
-    const int second = ParkPending(ring.get(), &next, kA, "C:\\two", 3000, &cancelled);
+    const int second = ParkPending(ring.get(), &next, kA, P("C:\\two"), 3000, &cancelled);
     EXPECT_EQ(1u << first, cancelled);
     for (int t = 0; t < 5; ++t)
         ASSERT_EQ(0, tick(second));
-    const int third = ParkPending(ring.get(), &next, kA, "C:\\three", 3000, &cancelled);
+    const int third = ParkPending(ring.get(), &next, kA, P("C:\\three"), 3000, &cancelled);
     EXPECT_EQ(1u << second, cancelled);
     EXPECT_TRUE(ring.IsFree(first));
     EXPECT_TRUE(ring.IsFree(second));
@@ -277,7 +278,7 @@ TEST(PendingSlots, OnlyTheLastOfThreeFoldersOneSecondApartRunsOut)
     for (int t = 1; t < 15; ++t)
         ASSERT_EQ(0, tick(third)) << "tick " << t;
     EXPECT_EQ(1, tick(third));
-    EXPECT_STREQ("C:\\three", ring[third].path);
+    EXPECT_EQ(std::string("C:\\three"), Utf8(ring[third].path));
     EXPECT_EQ(kA, ring[third].window);
 }
 

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "core/shellnav.h"
+#include "tests/support/u16.h"
 
 namespace {
 
@@ -112,7 +113,7 @@ std::unique_ptr<ShellTable> EmptyTable()
     return std::unique_ptr<ShellTable>(new ShellTable());
 }
 
-void Fill(ShellTable* table, int index, void* window, void* root, const char* path)
+void Fill(ShellTable* table, int index, void* window, void* root, const char16_t* path)
 {
     ShellEntry* e = &table->entries[index];
     e->window = window;
@@ -168,14 +169,14 @@ TEST(ShellTable, WindowsAndPaths)
     void* tabA2 = Obj(42);
     void* topB = Obj(50);
     BeginEnumeration(table.get());
-    Fill(table.get(), AddShellEntry(table.get(), Obj(1)), tabA1, topA, "C:\\one");
-    Fill(table.get(), AddShellEntry(table.get(), Obj(2)), tabA2, topA, "C:\\two");
-    Fill(table.get(), AddShellEntry(table.get(), Obj(3)), topB, topB, "");  // virtual folder
+    Fill(table.get(), AddShellEntry(table.get(), Obj(1)), tabA1, topA, P("C:\\one"));
+    Fill(table.get(), AddShellEntry(table.get(), Obj(2)), tabA2, topA, P("C:\\two"));
+    Fill(table.get(), AddShellEntry(table.get(), Obj(3)), topB, topB, P(""));  // virtual folder
 
-    EXPECT_EQ(FindEntryShowing(table.get(), "C:\\two"), 1);
-    EXPECT_EQ(FindEntryShowing(table.get(), "C:\\TWO"), -1);  // exact, as everywhere
-    EXPECT_EQ(FindEntryShowing(table.get(), "C:\\two\\"), -1);
-    EXPECT_EQ(FindEntryShowing(table.get(), ""), -1);  // a virtual folder is no match
+    EXPECT_EQ(FindEntryShowing(table.get(), P("C:\\two")), 1);
+    EXPECT_EQ(FindEntryShowing(table.get(), P("C:\\TWO")), -1);  // exact, as everywhere
+    EXPECT_EQ(FindEntryShowing(table.get(), P("C:\\two\\")), -1);
+    EXPECT_EQ(FindEntryShowing(table.get(), P("")), -1);  // a virtual folder is no match
 
     EXPECT_EQ(FindEntryOfWindow(table.get(), tabA2), 1);
     EXPECT_EQ(FindEntryOfWindow(table.get(), topA), 0);  // a top-level window: its first tab
@@ -183,13 +184,13 @@ TEST(ShellTable, WindowsAndPaths)
     EXPECT_EQ(FindEntryOfWindow(table.get(), Obj(60)), -1);
     EXPECT_EQ(FindEntryOfWindow(table.get(), nullptr), -1);
 
-    EXPECT_EQ(WindowShowsPath(table.get(), tabA1, "C:\\one"), kShowsPath);
-    EXPECT_EQ(WindowShowsPath(table.get(), tabA1, "C:\\two"), kShowsOther);
-    EXPECT_EQ(WindowShowsPath(table.get(), topB, "C:\\one"), kShowsOther);
-    EXPECT_EQ(WindowShowsPath(table.get(), Obj(60), "C:\\one"), kUnknownWindow);
-    EXPECT_EQ(WindowShowsPath(table.get(), nullptr, "C:\\one"), kUnknownWindow);
+    EXPECT_EQ(WindowShowsPath(table.get(), tabA1, P("C:\\one")), kShowsPath);
+    EXPECT_EQ(WindowShowsPath(table.get(), tabA1, P("C:\\two")), kShowsOther);
+    EXPECT_EQ(WindowShowsPath(table.get(), topB, P("C:\\one")), kShowsOther);
+    EXPECT_EQ(WindowShowsPath(table.get(), Obj(60), P("C:\\one")), kUnknownWindow);
+    EXPECT_EQ(WindowShowsPath(table.get(), nullptr, P("C:\\one")), kUnknownWindow);
     ClearShellEntry(&table->entries[0]);
-    EXPECT_EQ(WindowShowsPath(table.get(), tabA1, "C:\\one"), kUnknownWindow);
+    EXPECT_EQ(WindowShowsPath(table.get(), tabA1, P("C:\\one")), kUnknownWindow);
 }
 
 struct Report {
@@ -218,7 +219,7 @@ TEST(RepeatedReport, OneNavigationTwoReportersIsOne)
     };
     ReportLog log{};
     for (const Report& r : reports) {
-        EXPECT_EQ(IsRepeatedReport(&log, Obj(r.root), r.path, r.source, r.tick), r.repeated)
+        EXPECT_EQ(IsRepeatedReport(&log, Obj(r.root), P(r.path), r.source, r.tick), r.repeated)
             << r.root << " " << r.path << " " << r.source << " +" << r.tick - kStart;
     }
 }
@@ -226,15 +227,15 @@ TEST(RepeatedReport, OneNavigationTwoReportersIsOne)
 TEST(RepeatedReport, OtherWindowsInBetweenDoNotHideTheRepeat)
 {
     ReportLog log{};
-    EXPECT_EQ(IsRepeatedReport(&log, Obj(1), "C:\\x", kFromWatcher, 0), 0);
+    EXPECT_EQ(IsRepeatedReport(&log, Obj(1), P("C:\\x"), kFromWatcher, 0), 0);
     for (int i = 0; i < kRecentReports - 1; ++i)
-        EXPECT_EQ(IsRepeatedReport(&log, Obj(10 + i), "C:\\y", kFromWatcher, 1), 0);
-    EXPECT_EQ(IsRepeatedReport(&log, Obj(1), "C:\\x", kFromHook, 2), 1);
+        EXPECT_EQ(IsRepeatedReport(&log, Obj(10 + i), P("C:\\y"), kFromWatcher, 1), 0);
+    EXPECT_EQ(IsRepeatedReport(&log, Obj(1), P("C:\\x"), kFromHook, 2), 1);
     // Once the ring has moved on past it, the old report is forgotten.
-    EXPECT_EQ(IsRepeatedReport(&log, Obj(2), "C:\\x", kFromWatcher, 3), 0);
+    EXPECT_EQ(IsRepeatedReport(&log, Obj(2), P("C:\\x"), kFromWatcher, 3), 0);
     for (int i = 0; i < kRecentReports; ++i)
-        IsRepeatedReport(&log, Obj(20 + i), "C:\\z", kFromWatcher, 4);
-    EXPECT_EQ(IsRepeatedReport(&log, Obj(2), "C:\\x", kFromHook, 5), 0);
+        IsRepeatedReport(&log, Obj(20 + i), P("C:\\z"), kFromWatcher, 4);
+    EXPECT_EQ(IsRepeatedReport(&log, Obj(2), P("C:\\x"), kFromHook, 5), 0);
 }
 
 }  // namespace

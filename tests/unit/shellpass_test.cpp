@@ -201,23 +201,23 @@ TEST(ShellPass, AnEntryShownOnlyByABackgroundTabIsNotBroughtForward)
     ShellTable t{};
     unsigned char front[kShellEntries] = {};
     const int a = AddShellEntry(&t, W(16)), b = AddShellEntry(&t, W(32));
-    CopyPath(t.entries[a].path, "C:\\work");
-    CopyPath(t.entries[b].path, "C:\\work");
-    EXPECT_EQ(FindEntryInFront(&t, "C:\\work", front), -1);
+    CopyPath(t.entries[a].path, u"C:\\work");
+    CopyPath(t.entries[b].path, u"C:\\work");
+    EXPECT_EQ(FindEntryInFront(&t, u"C:\\work", front), -1);
     front[b] = 1;
-    EXPECT_EQ(FindEntryInFront(&t, "C:\\work", front), b);
+    EXPECT_EQ(FindEntryInFront(&t, u"C:\\work", front), b);
     front[a] = 1;
-    EXPECT_EQ(FindEntryInFront(&t, "C:\\work", front), a);
-    EXPECT_EQ(FindEntryInFront(&t, "", front), -1);
+    EXPECT_EQ(FindEntryInFront(&t, u"C:\\work", front), a);
+    EXPECT_EQ(FindEntryInFront(&t, u"", front), -1);
 }
 
 TEST(ShellPass, PathsThatAUrlReaderWouldChangeAreTold)
 {
-    EXPECT_TRUE(PathReadsAsUrl("C:\\work\\C#"));
-    EXPECT_TRUE(PathReadsAsUrl("C:\\50%"));
-    EXPECT_TRUE(PathReadsAsUrl("C:\\a%20b"));
-    EXPECT_FALSE(PathReadsAsUrl("C:\\a b"));
-    EXPECT_FALSE(PathReadsAsUrl("\\\\server\\share"));
+    EXPECT_TRUE(PathReadsAsUrl(u"C:\\work\\C#"));
+    EXPECT_TRUE(PathReadsAsUrl(u"C:\\50%"));
+    EXPECT_TRUE(PathReadsAsUrl(u"C:\\a%20b"));
+    EXPECT_FALSE(PathReadsAsUrl(u"C:\\a b"));
+    EXPECT_FALSE(PathReadsAsUrl(u"\\\\server\\share"));
 }
 
 }  // namespace

@@ -9,16 +9,17 @@
 #include <vector>
 
 #include "dialogs/workingcopy.h"
+#include "tests/support/u16.h"
 
 namespace {
 
 typedef std::vector<std::string> List;
 
 // Widths as a list would measure them: 7 pixels a byte, so longer texts are wider.
-int ByteWidth(void* calls, const char* text)
+int ByteWidth(void* calls, const char16_t* text)
 {
     ++*static_cast<int*>(calls);
-    return 7 * static_cast<int>(std::strlen(text));
+    return 7 * static_cast<int>(std::u16string(text).size());
 }
 
 // A working copy on the heap with exactly its own size, loaded from `entries` through a
@@ -31,7 +32,7 @@ struct Copy {
     {
         std::unique_ptr<PathSlot[]> registered(new PathSlot[kRegisteredSlots]());
         for (size_t i = 0; i < entries.size(); ++i)
-            std::snprintf(registered[i], kPathSize, "%s", entries[i].c_str());
+            U(entries[i]).copy(registered[i], kPathSize - 1);
         std::memset(copy.get(), 0x5A, sizeof *copy);  // stale bytes from an earlier opening
         LoadWorkingCopy(copy.get(), registered.get(), ByteWidth, &calls);
     }
@@ -42,7 +43,7 @@ struct Copy {
     {
         List out;
         for (int i = 0; i < copy->count; ++i)
-            out.push_back(copy->slots[i]);
+            out.push_back(Utf8(copy->slots[i]));
         return out;
     }
     // Every slot from count on is empty.
@@ -78,7 +79,7 @@ TEST(LoadWorkingCopy, TakesTheListUpToItsFirstEmptySlotAndMeasuresIt)
 
     Copy full(Numbered(kRegisteredSlots));
     EXPECT_EQ(full->count, kRegisteredSlots);
-    EXPECT_STREQ(full->slots[29], "C:\\r29");
+    EXPECT_EQ(Utf8(full->slots[29]), "C:\\r29");
 
     const std::string longest(255, 'x');
     Copy wide({longest});
@@ -89,16 +90,16 @@ TEST(LoadWorkingCopy, TakesTheListUpToItsFirstEmptySlotAndMeasuresIt)
 TEST(FindEntry, ComparesByteForByte)
 {
     // "表" (0x95 0x5C) ends in a backslash byte; "ソ" (0x83 0x5C) too.
-    Copy c({"C:\\Data", "C:\\\x95\x5C", "\\\\server\\share"});
-    EXPECT_EQ(FindEntry(c.get(), "C:\\Data"), 0);
-    EXPECT_EQ(FindEntry(c.get(), "C:\\\x95\x5C"), 1);
-    EXPECT_EQ(FindEntry(c.get(), "\\\\server\\share"), 2);
-    EXPECT_EQ(FindEntry(c.get(), "C:\\data"), -1) << "letter case counts";
-    EXPECT_EQ(FindEntry(c.get(), "C:\\Data\\"), -1) << "no normalisation";
-    EXPECT_EQ(FindEntry(c.get(), "C:\\\x83\x5C"), -1);
-    EXPECT_EQ(FindEntry(c.get(), "C:\\Dat"), -1);
+    Copy c({"C:\\Data", "C:\\表", "\\\\server\\share"});
+    EXPECT_EQ(FindEntry(c.get(), P("C:\\Data")), 0);
+    EXPECT_EQ(FindEntry(c.get(), P("C:\\表")), 1);
+    EXPECT_EQ(FindEntry(c.get(), P("\\\\server\\share")), 2);
+    EXPECT_EQ(FindEntry(c.get(), P("C:\\data")), -1) << P("letter case counts");
+    EXPECT_EQ(FindEntry(c.get(), P("C:\\Data\\")), -1) << P("no normalisation");
+    EXPECT_EQ(FindEntry(c.get(), P("C:\\ソ")), -1);
+    EXPECT_EQ(FindEntry(c.get(), P("C:\\Dat")), -1);
     Copy empty({});
-    EXPECT_EQ(FindEntry(empty.get(), ""), -1) << "an empty copy holds no entry";
+    EXPECT_EQ(FindEntry(empty.get(), P("")), -1) << P("an empty copy holds no entry");
 }
 
 struct Insertion {
@@ -122,7 +123,7 @@ TEST(InsertEntry, TableOfInsertions)
     };
     for (const Insertion& t : kInsertions) {
         Copy c(t.before);
-        EXPECT_EQ(InsertEntry(c.get(), t.position, t.path), t.result) << t.position;
+        EXPECT_EQ(InsertEntry(c.get(), t.position, P(t.path)), t.result) << t.position;
         EXPECT_EQ(c.Entries(), t.after) << t.position;
         EXPECT_TRUE(c.TailEmpty());
     }
@@ -131,13 +132,13 @@ TEST(InsertEntry, TableOfInsertions)
 TEST(InsertEntry, FullCopyTakesNothingUntilAnEntryGoes)
 {
     Copy c(Numbered(kRegisteredSlots));
-    EXPECT_EQ(InsertEntry(c.get(), 0, "C:\\new"), -1);
-    EXPECT_EQ(InsertEntry(c.get(), kRegisteredSlots, "C:\\new"), -1);
+    EXPECT_EQ(InsertEntry(c.get(), 0, P("C:\\new")), -1);
+    EXPECT_EQ(InsertEntry(c.get(), kRegisteredSlots, P("C:\\new")), -1);
     EXPECT_EQ(c.Entries(), Numbered(kRegisteredSlots));
     ASSERT_EQ(RemoveEntry(c.get(), 4), 1);
-    EXPECT_EQ(InsertEntry(c.get(), kRegisteredSlots - 1, "C:\\new"), kRegisteredSlots - 1);
-    EXPECT_STREQ(c->slots[29], "C:\\new");
-    EXPECT_STREQ(c->slots[4], "C:\\r5");
+    EXPECT_EQ(InsertEntry(c.get(), kRegisteredSlots - 1, P("C:\\new")), kRegisteredSlots - 1);
+    EXPECT_EQ(Utf8(c->slots[29]), "C:\\new");
+    EXPECT_EQ(Utf8(c->slots[4]), "C:\\r5");
 }
 
 struct Removal {
@@ -204,13 +205,13 @@ TEST(ColumnWidth, WidensForAWiderEntryOnly)
 {
     Copy c({"C:\\abc"});  // 6 bytes: 42 pixels
     ASSERT_EQ(c->widest, 42);
-    EXPECT_EQ(WidenForEntry(c.get(), "C:\\x", ByteWidth, &c.calls), 0);
-    EXPECT_EQ(WidenForEntry(c.get(), "C:\\xyz", ByteWidth, &c.calls), 0) << "as wide";
+    EXPECT_EQ(WidenForEntry(c.get(), P("C:\\x"), ByteWidth, &c.calls), 0);
+    EXPECT_EQ(WidenForEntry(c.get(), P("C:\\xyz"), ByteWidth, &c.calls), 0) << P("as wide");
     EXPECT_EQ(c->widest, 42);
-    EXPECT_EQ(WidenForEntry(c.get(), "C:\\wider", ByteWidth, &c.calls), 1);
+    EXPECT_EQ(WidenForEntry(c.get(), P("C:\\wider"), ByteWidth, &c.calls), 1);
     EXPECT_EQ(c->widest, 56);
     Copy empty({});
-    EXPECT_EQ(WidenForEntry(empty.get(), "C:\\", ByteWidth, &empty.calls), 1);
+    EXPECT_EQ(WidenForEntry(empty.get(), P("C:\\"), ByteWidth, &empty.calls), 1);
     EXPECT_EQ(empty->widest, 21);
 }
 
@@ -221,16 +222,16 @@ TEST(ColumnWidth, NarrowsToTheWidestLeftWhenTheWidestGoes)
     // A narrower entry goes: the column stays, and nothing is measured again.
     ASSERT_EQ(RemoveEntry(c.get(), 0), 1);
     c.calls = 0;
-    EXPECT_EQ(NarrowAfterRemoval(c.get(), "C:\\a", ByteWidth, &c.calls), 0);
+    EXPECT_EQ(NarrowAfterRemoval(c.get(), P("C:\\a"), ByteWidth, &c.calls), 0);
     EXPECT_EQ(c->widest, 63);
     EXPECT_EQ(c.calls, 1);
     // The widest goes: the column narrows to the widest entry left.
     ASSERT_EQ(RemoveEntry(c.get(), 0), 1);
-    EXPECT_EQ(NarrowAfterRemoval(c.get(), "C:\\widest", ByteWidth, &c.calls), 1);
+    EXPECT_EQ(NarrowAfterRemoval(c.get(), P("C:\\widest"), ByteWidth, &c.calls), 1);
     EXPECT_EQ(c->widest, 42);
     // The last entry goes: width 0.
     ASSERT_EQ(RemoveEntry(c.get(), 0), 1);
-    EXPECT_EQ(NarrowAfterRemoval(c.get(), "C:\\mid", ByteWidth, &c.calls), 1);
+    EXPECT_EQ(NarrowAfterRemoval(c.get(), P("C:\\mid"), ByteWidth, &c.calls), 1);
     EXPECT_EQ(c->widest, 0);
 }
 
@@ -238,7 +239,7 @@ TEST(ColumnWidth, OneOfTwoEquallyWideEntriesGoing)
 {
     Copy c({"C:\\one", "C:\\two"});
     ASSERT_EQ(RemoveEntry(c.get(), 0), 1);
-    EXPECT_EQ(NarrowAfterRemoval(c.get(), "C:\\one", ByteWidth, &c.calls), 1);
+    EXPECT_EQ(NarrowAfterRemoval(c.get(), P("C:\\one"), ByteWidth, &c.calls), 1);
     EXPECT_EQ(c->widest, 42) << "the other keeps the width";
 }
 
@@ -246,11 +247,11 @@ TEST(CommitWorkingCopy, ReplacesEveryRegisteredSlot)
 {
     std::unique_ptr<PathSlot[]> registered(new PathSlot[kRegisteredSlots]());
     for (int i = 0; i < kRegisteredSlots; ++i)
-        std::snprintf(registered[i], kPathSize, "C:\\old%02d", i);
+        U("C:\\old" + std::to_string(i)).copy(registered[i], kPathSize - 1);
     Copy c({"C:\\x", "C:\\y"});
     CommitWorkingCopy(c.get(), registered.get());
-    EXPECT_STREQ(registered[0], "C:\\x");
-    EXPECT_STREQ(registered[1], "C:\\y");
+    EXPECT_EQ(Utf8(registered[0]), "C:\\x");
+    EXPECT_EQ(Utf8(registered[1]), "C:\\y");
     for (int i = 2; i < kRegisteredSlots; ++i)
         EXPECT_EQ(registered[i][0], '\0') << i;
 
@@ -261,15 +262,15 @@ TEST(CommitWorkingCopy, ReplacesEveryRegisteredSlot)
 
     Copy full(Numbered(kRegisteredSlots));
     CommitWorkingCopy(full.get(), registered.get());
-    EXPECT_STREQ(registered[29], "C:\\r29");
+    EXPECT_EQ(Utf8(registered[29]), "C:\\r29");
 }
 
 // The edits of a dialog session in a row keep the copy contiguous and each entry whole.
 TEST(WorkingCopy, SessionOfEdits)
 {
     Copy c({"C:\\a", "C:\\b", "C:\\c"});
-    EXPECT_EQ(InsertEntry(c.get(), 1, "C:\\new"), 1);
-    EXPECT_EQ(FindEntry(c.get(), "C:\\new"), 1);
+    EXPECT_EQ(InsertEntry(c.get(), 1, P("C:\\new")), 1);
+    EXPECT_EQ(FindEntry(c.get(), P("C:\\new")), 1);
     EXPECT_EQ(MoveEntry(c.get(), 1, -1), 0);
     EXPECT_EQ(RemoveEntry(c.get(), 2), 1);
     EXPECT_EQ(MoveEntry(c.get(), 2, 1), -1);

@@ -10,6 +10,7 @@
 #include "core/settings.h"
 #include "core/trailkeep.h"
 #include "menus/menus.h"
+#include "tests/support/u16.h"
 
 using namespace tk;
 
@@ -19,25 +20,27 @@ struct Item {
     UINT id;
     UINT state;
     bool popup;
-    std::string text;
+    std::string text;     // in the ANSI code page
+    std::u16string wide;  // as the menu holds it
 };
 
 Item ItemAt(HMENU menu, int position)
 {
-    char text[kPathSize + 8] = {};
-    MENUITEMINFOA info{};
+    wchar_t text[2 * kPathSize + 8] = {};
+    MENUITEMINFOW info{};
     info.cbSize = sizeof info;
     info.fMask = MIIM_ID | MIIM_STATE | MIIM_SUBMENU | MIIM_TYPE;
     info.dwTypeData = text;
-    info.cch = sizeof text;
-    GetMenuItemInfoA(menu, position, TRUE, &info);
-    return {info.wID, info.fState, info.hSubMenu != nullptr, text};
+    info.cch = 2 * kPathSize + 8;
+    GetMenuItemInfoW(menu, position, TRUE, &info);
+    const char16_t* wide = reinterpret_cast<const char16_t*>(text);
+    return {info.wID, info.fState, info.hSubMenu != nullptr, AnsiOf(wide), wide};
 }
 
 void SetList(PathSlot* slots, int count, const std::vector<std::string>& paths)
 {
     for (int i = 0; i < count; ++i)
-        CopyPath(slots[i], i < static_cast<int>(paths.size()) ? paths[i].c_str() : "");
+        CopyPath(slots[i], PA(i < static_cast<int>(paths.size()) ? paths[i] : std::string()));
 }
 
 LRESULT CALLBACK PlainProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam)
@@ -133,16 +136,51 @@ TEST_F(FolderMenu, FullListsGiveEveryCommandId)
 
 // Items read back the stored bytes exactly: Shift-JIS with backslash trail bytes, blanks,
 // and an ampersand (which the menu shows as a mnemonic).
-TEST_F(FolderMenu, ItemTextsAreTheStoredBytes)
+// Items show the paths as they are: each "&" doubled in the text, so that the menu shows
+// it rather than underlining the next letter; characters outside the ANSI code page kept.
+TEST_F(FolderMenu, ItemTextsShowThePathsAsTheyAre)
 {
-    const std::vector<std::string> paths = {"C:\\表示\\ソフト", "C:\\My Documents", "C:\\A&B",
-                                            "\\\\server\\共有"};
-    SetList(gHistory, kHistorySlots, paths);
-    SetList(gRegistered, kRegisteredSlots, {"D:\\データ"});
+    SetList(gHistory, kHistorySlots,
+            {"C:\\表示\\ソフト", "C:\\My Documents", "C:\\A&B", "\\\\server\\共有", "C:\\&&"});
+    CopyPath(gHistory[5], u"C:\\tk\\Café ā 𠮷 📁");
+    SetList(gRegistered, kRegisteredSlots, {"D:\\データ", "C:\\tk\\R&D"});
     ASSERT_NE(Build(), nullptr);
-    for (size_t p = 0; p < paths.size(); ++p)
-        EXPECT_EQ(ItemAt(History(), static_cast<int>(p)).text, paths[p]) << Utf8(paths[p]);
+    const std::vector<std::string> shown = {"C:\\表示\\ソフト", "C:\\My Documents", "C:\\A&&B",
+                                            "\\\\server\\共有", "C:\\&&&&"};
+    for (size_t p = 0; p < shown.size(); ++p)
+        EXPECT_EQ(ItemAt(History(), static_cast<int>(p)).text, shown[p]) << Utf8(shown[p]);
+    const std::u16string cafe = u"C:\\tk\\Café ā 𠮷 📁";  // no narrow form in a macro's text
+    EXPECT_TRUE(ItemAt(History(), 5).wide == cafe);
     EXPECT_EQ(ItemAt(Registered(), 0).text, "D:\\データ");
+    EXPECT_EQ(ItemAt(Registered(), 1).text, "C:\\tk\\R&&D");
+    // The path itself goes with the entry, "&" single.
+    EXPECT_TRUE(std::u16string(PathOfCommand(CMD_HISTORY_BASE + 2)) == u"C:\\A&B");
+    EXPECT_TRUE(std::u16string(PathOfCommand(CMD_REGISTERED_BASE + 1)) == u"C:\\tk\\R&D");
+    EXPECT_EQ(PathOfCommand(CMD_REGISTERED_BASE + 2), nullptr);
+}
+
+// Alphabetical order: a history whose every entry has an ANSI spelling keeps its byte
+// order; one with a name outside the code page compares what the user reads, without
+// regard to case in any script.
+TEST_F(FolderMenu, AlphabeticalOrderOfUnicodeNames)
+{
+    LogSort = 2;
+    SetList(gHistory, kHistorySlots, {"C:\\_x", "C:\\b", "C:\\A"});
+    ASSERT_NE(Build(), nullptr);
+    // Byte order: "_" (0x5F) after the capital letters.
+    EXPECT_EQ(ItemAt(History(), 0).text, "C:\\A");
+    EXPECT_EQ(ItemAt(History(), 1).text, "C:\\_x");
+    EXPECT_EQ(ItemAt(History(), 2).text, "C:\\b");
+    DestroyMenu(menu_);
+    menu_ = nullptr;
+    CopyPath(gHistory[0], u"C:\\ā");
+    CopyPath(gHistory[1], u"C:\\Ā b");
+    CopyPath(gHistory[2], u"C:\\a");
+    ASSERT_NE(Build(), nullptr);
+    EXPECT_TRUE(ItemAt(History(), 0).wide == u"C:\\a");
+    const std::u16string small = u"C:\\ā", capital = u"C:\\Ā b";
+    EXPECT_TRUE(ItemAt(History(), 1).wide == small);
+    EXPECT_TRUE(ItemAt(History(), 2).wide == capital);
 }
 
 // The command id carries the display position: with the history sorted, the top item
@@ -173,14 +211,14 @@ TEST_F(FolderMenu, CommandIdsFollowTheDisplayOrder)
     ASSERT_TRUE(PeekMessageA(&msg, gMainWnd, WM_TK_CAPTURED, WM_TK_CAPTURED, PM_REMOVE));
     EXPECT_EQ(msg.wParam, 0u);
     EXPECT_EQ(reinterpret_cast<HWND>(msg.lParam), shown);
-    EXPECT_STREQ(gCapturedPath, "C:\\a");
+    EXPECT_EQ(AnsiOf(gCapturedPath), "C:\\a");
 
     // While an entry is dragged, what the menu reports is no choice.
     gCapturedPath[0] = '\0';
     gDragState = 1;
     OnFolderCommand(1032);
     EXPECT_FALSE(PeekMessageA(&msg, gMainWnd, WM_TK_CAPTURED, WM_TK_CAPTURED, PM_REMOVE));
-    EXPECT_STREQ(gCapturedPath, "");
+    EXPECT_EQ(AnsiOf(gCapturedPath), "");
     DestroyWindow(shown);
     DestroyWindow(gMainWnd);
 }
@@ -191,7 +229,7 @@ TEST_F(FolderMenu, CommandOpensTheEntryTheMenuShowed)
 {
     SetList(gHistory, kHistorySlots, {"C:\\first", "C:\\second"});
     ASSERT_NE(Build(), nullptr);
-    RecordPath(gHistory, 20, "C:\\newer");
+    RecordPath(gHistory, 20, u"C:\\newer");
     WNDCLASSA wc{};
     wc.lpfnWndProc = PlainProc;
     wc.hInstance = gInstance;
@@ -206,7 +244,7 @@ TEST_F(FolderMenu, CommandOpensTheEntryTheMenuShowed)
     // Posted to this thread's window before OnFolderCommand returned.
     ASSERT_TRUE(PeekMessageA(&msg, gMainWnd, WM_TK_CAPTURED, WM_TK_CAPTURED, PM_REMOVE));
     EXPECT_EQ(reinterpret_cast<HWND>(msg.lParam), shown);
-    EXPECT_STREQ(gCapturedPath, "C:\\second");
+    EXPECT_EQ(AnsiOf(gCapturedPath), "C:\\second");
     DestroyWindow(shown);
     DestroyWindow(gMainWnd);
 }

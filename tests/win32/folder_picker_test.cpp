@@ -2,6 +2,8 @@
 // as a user would press its buttons.
 #include <gtest/gtest.h>
 
+#include <string>
+
 #include "testsupport.h"
 
 #include <commctrl.h>
@@ -11,6 +13,7 @@
 #include "dialogs/dialogs.h"
 #include "dialogs/folderpicker.h"
 #include "menus/menus.h"
+#include "tests/support/u16.h"
 
 using namespace tk;
 
@@ -54,16 +57,16 @@ struct DialogPresser {
     }
 };
 
-const char kTitle[] = "フォルダを選択して下さい";
+const wchar_t kTitle[] = L"フォルダを選択して下さい";
 
 TEST(FolderPicker, CancelGivesZeroAndAnEmptyPath)
 {
-    char result[kPathSize];
-    lstrcpyA(result, "stale");
+    PathSlot result;
+    CopyPath(result, u"stale");
     DialogPresser presser(IDCANCEL);
-    EXPECT_EQ(PickFolder(nullptr, result, "", kTitle), 0);
+    EXPECT_EQ(PickFolder(nullptr, result, u"", kTitle), 0);
     EXPECT_EQ(presser.pressed, 1);
-    EXPECT_STREQ(result, "");
+    EXPECT_EQ(result[0], u'\0');
 }
 
 TEST(FolderPicker, ConfirmedFolderComesBackWithItsPath)
@@ -73,11 +76,26 @@ TEST(FolderPicker, ConfirmedFolderComesBackWithItsPath)
     // expands it and stops there, leaving the selection on the desktop.
     const std::string dir = "C:\\tk-picker-chosen";
     CreateDirectoryA(dir.c_str(), nullptr);
-    char result[kPathSize];
+    PathSlot result;
     DialogPresser presser(IDOK, dir);
-    EXPECT_EQ(PickFolder(nullptr, result, dir.c_str(), kTitle), 1);
+    EXPECT_EQ(PickFolder(nullptr, result, PA(dir), kTitle), 1);
     EXPECT_EQ(presser.pressed, 1);
-    EXPECT_STREQ(result, dir.c_str());
+    EXPECT_EQ(AnsiOf(result), dir);
+}
+
+// A folder the ANSI code page (932 in the Wine layers) cannot spell comes back as it is.
+TEST(FolderPicker, ConfirmedUnicodeFolderComesBackWithItsPath)
+{
+    const wchar_t dir[] = L"C:\\tk-picker-R\u00e9sum\u00e9-\u0101";
+    CreateDirectoryW(dir, nullptr);
+    // The tree's text as the ANSI tree message gives it, to know when it is selected.
+    char shown[MAX_PATH];
+    WideCharToMultiByte(CP_ACP, 0, dir, -1, shown, MAX_PATH, nullptr, nullptr);
+    PathSlot result;
+    DialogPresser presser(IDOK, shown);
+    EXPECT_EQ(PickFolder(nullptr, result, reinterpret_cast<const char16_t*>(dir), kTitle), 1);
+    EXPECT_EQ(presser.pressed, 1);
+    EXPECT_TRUE(std::wstring(reinterpret_cast<const wchar_t*>(result)) == dir);
 }
 
 // A folder picker of this process owned by `owner` (null when none is up).

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <string>
 
 #include "testsupport.h"
 
@@ -73,7 +74,8 @@ TEST(AddressBarHook, HandsPathsOverInBothFormsAndNeverReadsPastTheText)
         {"UTF-16 path, Unicode field", wide, L"C:\\dir", 14, "C:\\dir"},
         {"UTF-16 UNC path", wide, L"\\\\srv\\share", 24, "\\\\srv\\share"},
         {"UTF-16 text that is no path", wide, L"xy:z", 10, nullptr},
-        // No ANSI code page of Windows holds "ā"; a best fit would hand "C:\\a\\ab" over.
+        // An older Trailkeep's main window is an ANSI window. No ANSI code page of Windows
+        // holds "ā"; a best fit would hand "C:\\a\\ab" over to it.
         {"UTF-16 path the code page cannot hold", wide, L"C:\\a\\\u0101b", 16, nullptr},
     };
     for (const Case& c : cases) {
@@ -93,6 +95,61 @@ TEST(AddressBarHook, HandsPathsOverInBothFormsAndNeverReadsPastTheText)
         }
     }
     VirtualFree(pages, 0, MEM_RELEASE);
+    DestroyWindow(root);
+    DestroyWindow(main);
+}
+
+// This version's main window is a Unicode window: every path reaches it as it is, a
+// Unicode field's text unchanged and an ANSI field's converted with the code page (932
+// here: the Wine layers run under ja_JP.UTF-8). Texts over 255 units are not cut.
+TEST(AddressBarHook, HandsUnicodePathsWholeToAUnicodeMainWindow)
+{
+    EndStrayTrailkeeps();
+    UnregisterClassA(TK_MAIN_CLASS, GetModuleHandleA(nullptr));
+    WNDCLASSW wc{};
+    wc.lpfnWndProc = DefWindowProcW;
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.lpszClassName = L"" TK_MAIN_CLASS;
+    RegisterClassW(&wc);
+    HWND main = CreateWindowExW(0, L"" TK_MAIN_CLASS, L"" TK_MAIN_TITLE, WS_POPUP, 0, 0, 10, 10,
+                                nullptr, nullptr, wc.hInstance, nullptr);
+    HWND root = MakeWindow("CabinetWClass", "Explorer", WS_OVERLAPPEDWINDOW | WS_VISIBLE, nullptr);
+    HWND ansi = CreateWindowExA(0, "Edit", "", WS_CHILD | WS_VISIBLE, 0, 0, 200, 20, root,
+                                nullptr, nullptr, nullptr);
+    HWND wide = CreateWindowExW(0, L"Edit", L"", WS_CHILD | WS_VISIBLE, 0, 30, 200, 20, root,
+                                nullptr, nullptr, nullptr);
+    ASSERT_TRUE(main && root && ansi && wide);
+    ASSERT_TRUE(IsWindowUnicode(main));
+    ASSERT_TRUE(BringToFront(root));
+
+    const std::wstring longest = L"C:\\" + std::wstring(252, L'x');
+    const std::wstring tooLong = longest + L"y";
+    struct Case {
+        const char* name;
+        HWND field;
+        const void* text;
+        const wchar_t* handed;  // the title the hand-over leaves, or null for none
+    };
+    const Case cases[] = {
+        {"UTF-16 path outside the code page", wide, L"C:\\tk\\Caf\u00e9 \u0101 \U00020BB7 \U0001F4C1",
+         L"C:\\tk\\Caf\u00e9 \u0101 \U00020BB7 \U0001F4C1"},
+        {"Shift-JIS path, ANSI field", ansi, "C:\\表示\\ソフト", L"C:\\表示\\ソフト"},
+        {"a lead byte without its trail byte", ansi, "C:\\\x95", nullptr},
+        {"255 units", wide, longest.c_str(), longest.c_str()},
+        {"256 units", wide, tooLong.c_str(), nullptr},
+    };
+    for (const Case& c : cases) {
+        SetWindowTextW(main, L"" TK_MAIN_TITLE);
+        CWPSTRUCT call = {reinterpret_cast<LPARAM>(c.text), 0, WM_SETTEXT, c.field};
+        AddressBarHookUnderTest()(HC_ACTION, 0, reinterpret_cast<LPARAM>(&call));
+
+        wchar_t title[300] = {};
+        GetWindowTextW(main, title, 300);
+        EXPECT_TRUE(std::wstring(title) == (c.handed ? c.handed : L"" TK_MAIN_TITLE)) << c.name;
+        MSG msg;
+        const bool posted = PeekMessageW(&msg, main, WM_TK_CAPTURED, WM_TK_CAPTURED, PM_REMOVE);
+        EXPECT_EQ(posted, c.handed != nullptr) << c.name;
+    }
     DestroyWindow(root);
     DestroyWindow(main);
 }

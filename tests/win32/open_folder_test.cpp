@@ -6,6 +6,7 @@
 
 #include "core/settings.h"
 #include "menus/openfolder.h"
+#include "tests/support/u16.h"
 
 using namespace tk;
 
@@ -78,9 +79,9 @@ TEST_F(OpenFolderTest, WindowTitledWithThePathIsBroughtForward)
     FolderWindow cabinet("CabinetWClass", "C:\\Users\\Public", "");
     FolderWindow explore("ExploreWClass", "C:\\Program Files", "");
     ASSERT_TRUE(BringToFront(other.top));
-    EXPECT_EQ(OpenFolder("C:\\Users\\Public"), cabinet.top);
+    EXPECT_EQ(OpenFolder(u"C:\\Users\\Public"), cabinet.top);
     EXPECT_TRUE(WaitFor([&] { return GetForegroundWindow() == cabinet.top; }));
-    EXPECT_EQ(OpenFolder("C:\\Program Files"), explore.top);
+    EXPECT_EQ(OpenFolder(u"C:\\Program Files"), explore.top);
     EXPECT_TRUE(WaitFor([&] { return GetForegroundWindow() == explore.top; }));
 }
 
@@ -92,8 +93,32 @@ TEST_F(OpenFolderTest, AddressFieldShowingThePathIsFoundThroughItsWindow)
     FolderWindow named("CabinetWClass", "Public", "C:\\Users\\Public");
     FolderWindow other("ExploreWClass", "Other", "C:\\Other");
     ASSERT_TRUE(BringToFront(other.top));
-    EXPECT_EQ(OpenFolder("C:\\Users\\Public"), named.edit);
+    EXPECT_EQ(OpenFolder(u"C:\\Users\\Public"), named.edit);
     EXPECT_TRUE(WaitFor([&] { return GetForegroundWindow() == named.top; }));
+}
+
+// Folders with names outside the ANSI code page, and with "&", are found as they are: by a
+// Unicode window's title, and by an address field's text.
+TEST_F(OpenFolderTest, UnicodeAndAmpersandPathsAreFoundAsTheyAre)
+{
+    const wchar_t cafe[] = L"C:\\tk\\Caf\u00e9 \u0101 \U00020BB7 \U0001F4C1";
+    WNDCLASSW wc{};
+    wc.lpfnWndProc = DefWindowProcW;
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.lpszClassName = L"ExploreWClass";
+    RegisterClassW(&wc);
+    HWND titled = CreateWindowExW(0, L"ExploreWClass", cafe, WS_OVERLAPPEDWINDOW | WS_VISIBLE, 50,
+                                  50, 300, 200, nullptr, nullptr, wc.hInstance, nullptr);
+    FolderWindow named("CabinetWClass", "R&D", "");
+    HWND edit = CreateWindowExW(0, L"Edit", L"C:\\tk\\R&D \u0101", WS_CHILD | WS_VISIBLE, 0,
+                                40, 280, 20, named.top, nullptr, wc.hInstance, nullptr);
+    FolderWindow other("CabinetWClass", "Other", "C:\\Other");
+    ASSERT_TRUE(BringToFront(other.top));
+    EXPECT_EQ(OpenFolder(reinterpret_cast<const char16_t*>(cafe)), titled);
+    EXPECT_TRUE(WaitFor([&] { return GetForegroundWindow() == titled; }));
+    EXPECT_EQ(OpenFolder(u"C:\\tk\\R&D \u0101"), edit);
+    EXPECT_TRUE(WaitFor([&] { return GetForegroundWindow() == named.top; }));
+    DestroyWindow(titled);
 }
 
 // Only an exact match counts; a path that cannot be reached then tells the user so.
@@ -103,7 +128,7 @@ TEST_F(OpenFolderTest, NearMatchesAreNotTheFolder)
     FolderWindow slash("CabinetWClass", "Slash", "C:\\no\\such\\folder\\");
     FolderWindow notExplorer("Notepad", "C:\\no\\such\\folder", "C:\\no\\such\\folder");
     BoxWatcher watcher;
-    EXPECT_EQ(OpenFolder("C:\\no\\such\\folder"), nullptr);
+    EXPECT_EQ(OpenFolder(u"C:\\no\\such\\folder"), nullptr);
     EXPECT_EQ(watcher.seen, 1) << "no box 開けません for an unreachable folder";
 }
 
@@ -114,7 +139,7 @@ TEST_F(OpenFolderTest, AlwaysNewWindowSkipsTheSearch)
     OpenExistFolder = 1;
     FolderWindow cabinet("CabinetWClass", "C:\\gone\\away", "C:\\gone\\away");
     BoxWatcher watcher;
-    EXPECT_EQ(OpenFolder("C:\\gone\\away"), nullptr);
+    EXPECT_EQ(OpenFolder(u"C:\\gone\\away"), nullptr);
     EXPECT_EQ(watcher.seen, 1);
 }
 

@@ -7,6 +7,7 @@
 #include "core/protocol.h"
 #include "core/settings.h"
 #include "core/trailkeep.h"
+#include "tests/support/u16.h"
 
 using namespace tk;
 
@@ -48,14 +49,14 @@ struct SettingsDriver {
 void SetList(PathSlot* slots, int count, const std::vector<std::string>& paths)
 {
     for (int i = 0; i < count; ++i)
-        CopyPath(slots[i], i < static_cast<int>(paths.size()) ? paths[i].c_str() : "");
+        CopyPath(slots[i], PA(i < static_cast<int>(paths.size()) ? paths[i] : std::string()));
 }
 
 std::vector<std::string> HistoryEntries()
 {
     std::vector<std::string> entries;
     for (int i = 0; i < kHistorySlots && gHistory[i][0] != '\0'; ++i)
-        entries.push_back(gHistory[i]);
+        entries.push_back(AnsiOf(gHistory[i]));
     return entries;
 }
 

@@ -8,6 +8,8 @@
 
 #include "core/settings.h"
 #include "core/trailkeep.h"
+#include "core/wide.h"
+#include "tests/support/u16.h"
 
 using namespace tk;
 
@@ -35,9 +37,9 @@ protected:
 
 TEST_F(SettingsFile, PathIsTrailkeepIniOfTheCurrentDirectory)
 {
-    char path[kPathSize];
+    wchar_t path[kPathSize];
     ASSERT_EQ(SettingsPath(path), 1);
-    EXPECT_STREQ(path, ini_.c_str());
+    EXPECT_EQ(AnsiOf(U16(path)), ini_);
 }
 
 TEST_F(SettingsFile, MissingFileGivesDefaultsAndEmptyLists)
@@ -73,11 +75,11 @@ TEST_F(SettingsFile, ListsEndAtTheFirstAbsentOrEmptyKey)
     WriteFileBytes(ini_, "[Path_Log]\r\nLog_00=C:\\a\r\nLog_01=C:\\b\r\nLog_03=C:\\d\r\n"
                          "[Path_Touroku]\r\nTouroku_00=C:\\r\r\nTouroku_01=\r\nTouroku_02=C:\\s\r\n");
     LoadSettings();
-    EXPECT_STREQ(gHistory[0], "C:\\a");
-    EXPECT_STREQ(gHistory[1], "C:\\b");
+    EXPECT_EQ(AnsiOf(gHistory[0]), "C:\\a");
+    EXPECT_EQ(AnsiOf(gHistory[1]), "C:\\b");
     EXPECT_EQ(gHistory[2][0], '\0');
     EXPECT_EQ(gHistory[3][0], '\0');
-    EXPECT_STREQ(gRegistered[0], "C:\\r");
+    EXPECT_EQ(AnsiOf(gRegistered[0]), "C:\\r");
     EXPECT_EQ(gRegistered[1][0], '\0');
     EXPECT_EQ(gRegistered[2][0], '\0');
 
@@ -95,7 +97,7 @@ TEST_F(SettingsFile, AllFiftyEntriesLoadWhateverMaxLogDataSays)
     }
     WriteFileBytes(ini_, text);
     LoadSettings();
-    EXPECT_STREQ(gHistory[34], "C:\\f34");
+    EXPECT_EQ(AnsiOf(gHistory[34]), "C:\\f34");
     EXPECT_EQ(gHistory[35][0], '\0');
 }
 
@@ -105,14 +107,14 @@ TEST_F(SettingsFile, PathsRoundTripByteForByte)
 {
     LoadSettings();
     const std::string longest = "C:\\" + std::string(252, 'x');
-    CopyPath(gHistory[0], longest.c_str());
-    CopyPath(gHistory[1], "C:\\表示\\ソフト");
+    CopyPath(gHistory[0], PA(longest));
+    CopyPath(gHistory[1], u"C:\\表示\\ソフト");
     gHistory[2][0] = '\0';
     SaveHistory();
     gHistory[0][0] = gHistory[1][0] = '\0';
     LoadSettings();
-    EXPECT_EQ(std::string(gHistory[0]), longest);
-    EXPECT_STREQ(gHistory[1], "C:\\表示\\ソフト");
+    EXPECT_EQ(AnsiOf(gHistory[0]), longest);
+    EXPECT_EQ(AnsiOf(gHistory[1]), "C:\\表示\\ソフト");
 }
 
 TEST_F(SettingsFile, SaveSettingsWritesTheSettingsAndTheRegisteredFolders)
@@ -141,12 +143,12 @@ TEST_F(SettingsFile, OverlongCurrentDirectoryUsesNoFile)
         CreateDirectoryA(deep.c_str(), nullptr);
     }
     ASSERT_TRUE(SetCurrentDirectoryA(deep.c_str()));
-    char path[kPathSize];
+    wchar_t path[kPathSize];
     EXPECT_EQ(SettingsPath(path), 0);
-    EXPECT_STREQ(path, "");
+    EXPECT_EQ(path[0], L'\0');
     LoadSettings();
     EXPECT_EQ(MaxLogData, 20);
-    CopyPath(gHistory[0], "C:\\x");
+    CopyPath(gHistory[0], u"C:\\x");
     SaveHistory();
     SaveSettings();
     EXPECT_FALSE(FileExists(deep + "\\Trailkeep.ini"));
@@ -166,8 +168,8 @@ TEST_F(SettingsFile, EncodedFileKeepsItsEncodingAndAStaleCopyIsIgnored)
     WriteFileBytes(ini_ + ".new", "[Path_Log]\r\nLog_09=C:\\stale\r\n");
     LoadSettings();
     EXPECT_EQ(MaxLogData, 7);
-    ASSERT_STREQ(gHistory[0], "C:\\a");
-    CopyPath(gHistory[1], "C:\\b");
+    ASSERT_EQ(AnsiOf(gHistory[0]), "C:\\a");
+    CopyPath(gHistory[1], u"C:\\b");
     gHistory[2][0] = '\0';
     SaveHistory();
 
@@ -190,7 +192,7 @@ TEST_F(SettingsFile, CloseAfterTheFileWasReadSavesIt)
     WriteFileBytes(ini_, "[Setting]\r\nMaxLogData=9\r\n[Path_Log]\r\nLog_00=C:\\kept\r\n");
     InitializeCriticalSection(&gHistoryLock);
     LoadSettings();
-    CopyPath(gHistory[1], "C:\\added");
+    CopyPath(gHistory[1], u"C:\\added");
     gHistory[2][0] = '\0';
     HWND wnd = CreateWindowExA(0, "Static", "", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr,
                                nullptr, nullptr);
@@ -212,7 +214,7 @@ TEST_F(SettingsFile, SaveWhileAnotherProgramHoldsTheFileOpenStillWritesIt)
 {
     WriteFileBytes(ini_, "[Setting]\r\nMaxLogData=9\r\n[Path_Log]\r\nLog_00=C:\\old\r\n");
     LoadSettings();
-    CopyPath(gHistory[0], "C:\\new");
+    CopyPath(gHistory[0], u"C:\\new");
     HANDLE reader = CreateFileA(ini_.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                 nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     ASSERT_NE(reader, INVALID_HANDLE_VALUE);
@@ -237,7 +239,7 @@ TEST_F(SettingsFile, SaveKeepsAHiddenFileHidden)
     WriteFileBytes(ini_, "[Setting]\r\nMaxLogData=9\r\n[Path_Log]\r\nLog_00=C:\\old\r\n");
     ASSERT_TRUE(SetFileAttributesA(ini_.c_str(), FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_ARCHIVE));
     LoadSettings();
-    CopyPath(gHistory[0], "C:\\new");
+    CopyPath(gHistory[0], u"C:\\new");
     SaveHistory();
     SaveSettings();
     EXPECT_TRUE(FileHistoryBecomes(ini_, {"C:\\new"}));
@@ -256,7 +258,7 @@ TEST_F(SettingsFile, SaveLeavesAReadOnlyFileAlone)
     WriteFileBytes(ini_, text);
     ASSERT_TRUE(SetFileAttributesA(ini_.c_str(), FILE_ATTRIBUTE_READONLY));
     LoadSettings();
-    CopyPath(gHistory[0], "C:\\new");
+    CopyPath(gHistory[0], u"C:\\new");
     MaxLogData = 5;
     SaveHistory();
     SaveSettings();
@@ -275,8 +277,142 @@ TEST_F(SettingsFile, StartAfterASaveCutShortInTheReplacementReadsTheOldFile)
 {
     WriteFileBytes(ini_ + ".old", "[Path_Log]\r\nLog_00=C:\\kept\r\n");
     LoadSettings();
-    EXPECT_STREQ(gHistory[0], "C:\\kept");
+    EXPECT_EQ(AnsiOf(gHistory[0]), "C:\\kept");
     EXPECT_EQ(HistoryInFile(ini_), HistoryLines({"C:\\kept"}));
+}
+
+// --- The two forms of the file --------------------------------------------------------
+
+// The UTF-16LE bytes, with the mark, of a UTF-16 text.
+std::string Utf16File(const std::u16string& text)
+{
+    return "\xFF\xFE" + std::string(reinterpret_cast<const char*>(text.data()), text.size() * 2);
+}
+
+const char16_t kCafe[] = u"C:\\tk\\Café ā 𠮷 📁";  // no ANSI code page spells it
+const char16_t kResume[] = u"C:\\tk\\Résumé";
+
+// While every value has an ANSI spelling the file stays ANSI, byte for byte as it was
+// written before; the first save of a value without one writes the whole file as UTF-16LE
+// with a mark, everything else in it kept; a UTF-16 file then stays UTF-16.
+TEST_F(SettingsFile, FileTurnsUtf16OnTheSaveOfAPathTheCodePageCannotSpell)
+{
+    const std::string before = "; mine\r\n[Setting]\r\nOwn=表示\r\n[Path_Log]\r\nLog_00=C:\\old\r\n";
+    WriteFileBytes(ini_, before);
+    LoadSettings();
+    CopyPath(gHistory[0], u"C:\\表示\\ソフト");
+    CopyPath(gHistory[1], u"C:\\old");
+    gHistory[2][0] = u'\0';
+    SaveHistory();
+    EXPECT_EQ(ReadFileBytes(ini_),
+              "; mine\r\n[Setting]\r\nOwn=表示\r\n[Path_Log]\r\nLog_00=C:\\表示\\ソフト\r\n"
+              "Log_01=C:\\old\r\n");
+
+    CopyPath(gHistory[0], kCafe);
+    SaveHistory();
+    const std::u16string after = u"; mine\r\n[Setting]\r\nOwn=表示\r\n[Path_Log]\r\n"
+                                 u"Log_00=C:\\tk\\Café ā 𠮷 📁\r\nLog_01=C:\\old\r\n";
+    EXPECT_EQ(ReadFileBytes(ini_), Utf16File(after));
+
+    gHistory[0][0] = u'\0';
+    LoadSettings();
+    EXPECT_TRUE(std::u16string(gHistory[0]) == kCafe);
+    EXPECT_EQ(AnsiOf(gHistory[1]), "C:\\old");
+
+    // A UTF-16 file stays UTF-16 though every value now fits the code page.
+    CopyPath(gHistory[0], u"C:\\new");
+    SaveSettings();
+    SaveHistory();
+    EXPECT_EQ(ReadFileBytes(ini_).substr(0, 2), "\xFF\xFE");
+    // As the profile API (and so an older version) reads it.
+    char value[kPathSize];
+    GetPrivateProfileStringA("Path_Log", "Log_00", "", value, kPathSize, ini_.c_str());
+    EXPECT_STREQ(value, "C:\\new");
+    GetPrivateProfileStringA("Setting", "Own", "", value, kPathSize, ini_.c_str());
+    EXPECT_STREQ(value, "表示");
+    GetPrivateProfileStringA("Setting", "MaxLogData", "", value, kPathSize, ini_.c_str());
+    EXPECT_STREQ(value, "20");
+}
+
+// Files written by others in each form are read; a UTF-8 file with a mark stays UTF-8.
+TEST_F(SettingsFile, FilesInEachFormAreRead)
+{
+    const std::u16string text = u"[Setting]\r\nMaxLogData=7\r\n[Path_Log]\r\nLog_00=C:\\tk\\Café ā 𠮷 📁\r\n"
+                                u"Log_01=C:\\表示\r\n[Path_Touroku]\r\nTouroku_00=C:\\tk\\Résumé\r\n";
+    char utf8[1024];
+    const int n = WideCharToMultiByte(CP_UTF8, 0, reinterpret_cast<const wchar_t*>(text.c_str()),
+                                      -1, utf8, sizeof utf8, nullptr, nullptr);
+    ASSERT_GT(n, 0);
+    const std::string forms[] = {Utf16File(text), "\xEF\xBB\xBF" + std::string(utf8)};
+    for (const std::string& form : forms) {
+        WriteFileBytes(ini_, form);
+        LoadSettings();
+        EXPECT_EQ(MaxLogData, 7);
+        EXPECT_TRUE(std::u16string(gHistory[0]) == kCafe);
+        EXPECT_EQ(AnsiOf(gHistory[1]), "C:\\表示");
+        EXPECT_TRUE(std::u16string(gRegistered[0]) == kResume);
+        SaveHistory();
+        SaveSettings();
+        EXPECT_EQ(ReadFileBytes(ini_).substr(0, 2), form.substr(0, 2));
+        gHistory[0][0] = gRegistered[0][0] = u'\0';
+        LoadSettings();
+        EXPECT_TRUE(std::u16string(gHistory[0]) == kCafe);
+        EXPECT_TRUE(std::u16string(gRegistered[0]) == kResume);
+    }
+}
+
+// Hostile UTF-16 files: an odd last byte, lone halves of pairs, NULs and garbage lines keep
+// every readable entry through a save.
+TEST_F(SettingsFile, HostileUtf16FilesKeepEveryReadableEntry)
+{
+    std::u16string text = u"[Path_Log]\r\nLog_00=C:\\one\r\n";
+    text += u"junk";
+    text += static_cast<char16_t>(0xD800);  // a first half with no second
+    text += u"\r\n";
+    text += static_cast<char16_t>(0xDC00);  // a second half with no first
+    text += u"=x\r\nLog_01=C:\\two\r\n";
+    text += std::u16string(1, u'\0') + u"\r\n[Setting]\r\nMaxLogData=5\r\n";
+    WriteFileBytes(ini_, Utf16File(text) + "\x41");  // an odd byte at the end
+    LoadSettings();
+    EXPECT_EQ(AnsiOf(gHistory[0]), "C:\\one");
+    EXPECT_EQ(AnsiOf(gHistory[1]), "C:\\two");
+    CopyPath(gHistory[2], kCafe);
+    SaveHistory();
+    gHistory[0][0] = u'\0';
+    LoadSettings();
+    EXPECT_EQ(AnsiOf(gHistory[0]), "C:\\one");
+    EXPECT_EQ(AnsiOf(gHistory[1]), "C:\\two");
+    EXPECT_TRUE(std::u16string(gHistory[2]) == kCafe);
+    EXPECT_EQ(MaxLogData, 5);
+}
+
+// Started in a folder the code page cannot spell, Trailkeep reads and saves the file there,
+// not in a look-alike folder.
+TEST_F(SettingsFile, AFolderTheCodePageCannotSpellHoldsItsOwnFile)
+{
+    const std::wstring renee = std::wstring(L"C:\\tk-settings-Ren\u00e9e-\u0101");
+    const std::wstring lookAlike = L"C:\\tk-settings-Renee-a";
+    CreateDirectoryW(renee.c_str(), nullptr);
+    CreateDirectoryW(lookAlike.c_str(), nullptr);
+    DeleteFileW((lookAlike + L"\\Trailkeep.ini").c_str());
+    ASSERT_TRUE(SetCurrentDirectoryW(renee.c_str()));
+    const std::wstring ini = renee + L"\\Trailkeep.ini";
+    HANDLE file = CreateFileW(ini.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    const char text[] = "[Setting]\r\nMaxLogData=9\r\n";
+    DWORD written = 0;
+    WriteFile(file, text, sizeof text - 1, &written, nullptr);
+    CloseHandle(file);
+
+    LoadSettings();
+    EXPECT_EQ(MaxLogData, 9);
+    CopyPath(gHistory[0], u"C:\\saved");
+    gHistory[1][0] = u'\0';
+    SaveHistory();
+    wchar_t value[32] = {};
+    GetPrivateProfileStringW(L"Path_Log", L"Log_00", L"", value, 32, ini.c_str());
+    EXPECT_TRUE(std::wstring(value) == L"C:\\saved");
+    EXPECT_EQ(GetFileAttributesW((lookAlike + L"\\Trailkeep.ini").c_str()), INVALID_FILE_ATTRIBUTES);
 }
 
 }  // namespace

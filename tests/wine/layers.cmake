@@ -93,7 +93,8 @@ tk_windows_test(tk_e2e_tests e2e
     e2e/dialogs_test.cpp
     e2e/shell_watch_test.cpp
     e2e/shell_quirks_test.cpp
-    e2e/filedialog_test.cpp)
+    e2e/filedialog_test.cpp
+    e2e/unicode_test.cpp)
 add_dependencies(tk_e2e_tests Trailkeep Trailhook Trailmenu standin_explorer standin_taskbar
     standin_shell file_dialog)
 
