@@ -62,6 +62,7 @@ tk_windows_test(tk_win32_tests win32
     win32/folder_picker_test.cpp
     win32/settings_command_test.cpp
     win32/drag_watch_test.cpp
+    win32/uipi_test.cpp
     ${CMAKE_SOURCE_DIR}/resources/trailkeep.rc)
 target_link_libraries(tk_win32_tests PRIVATE trailkeep_core ole32 oleaut32 uuid)
 
