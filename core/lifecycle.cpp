@@ -9,6 +9,7 @@
 #include "settings.h"
 #include "shellwatch.h"
 #include "trailkeep.h"
+#include "uipi.h"
 #include "../dialogs/dialogs.h"
 #include "../hooklib/trailhook.h"
 #include "../menus/menus.h"
@@ -56,6 +57,8 @@ LRESULT OnCreate(HWND wnd)
     AddTrayIcon();
     StartRecorder();
     StartShellWatcher();
+    // Run as administrator, Trailkeep still hears Explorer, Trailhook and Trailmenu.
+    AllowProtocolMessages(FindMessageFilter());
 
     // Filter purges, the vanished-folder purge and the cap. Nothing is saved here:
     // the file keeps the old entries until the next history save.

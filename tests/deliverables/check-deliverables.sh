@@ -44,6 +44,15 @@ for f in Trailhook.dll Trailmenu.exe; do
     check "$f is at most 8 KiB ($size bytes)" $?
 done
 
+# --- Trailkeep's size ----------------------------------------------------------------
+# Trailkeep is resident all day. Its own code is some 40 KiB; what brought it past 100 KiB
+# was MinGW's libuuid.a, whose one object of interface IDs comes whole with the first ID
+# named. The IDs it uses are defined in core/guids.cpp and libuuid is not linked; this
+# limit catches anything that brings such a library back.
+size=$(stat -c %s "$bin/Trailkeep.exe")
+[ "$size" -le 73728 ]
+check "Trailkeep.exe is at most 72 KiB ($size bytes)" $?
+
 imports() { "$objdump" -p "$bin/$1" | sed -n 's/^\s*DLL Name: //p' | tr 'a-z' 'A-Z' | sort | tr '\n' ' '; }
 
 # A command substitution in a description would replace the $? that `check` is given:

@@ -360,6 +360,11 @@ TEST_F(Drags, EntryDroppedOnAModernFolderWindowGoesThereThroughItsBrowser)
 
     const std::string call = std::string("Navigate2 ") + ShellLogTab(tab).text + " C:\\Users";
     EXPECT_TRUE(WaitShellLog(call.c_str())) << ShellLog();
+    // The drop is handled on Trailkeep's main thread, which waits there for the watcher's
+    // call without taking messages: once it answers one, the drop has made every call it
+    // was going to make.
+    DWORD_PTR answer = 0;
+    ASSERT_TRUE(SendMessageTimeoutA(main_, WM_NULL, 0, 0, SMTO_NORMAL, kDeadlineMs, &answer));
     HWND browsed = nullptr;
     ASSERT_TRUE(ShellCommand(kShellBrowseCount, tab, nullptr, &browsed));
     EXPECT_EQ(browsed, reinterpret_cast<HWND>(2));  // one call, the drop's

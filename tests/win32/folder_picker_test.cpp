@@ -141,6 +141,11 @@ struct TwoPickers {
                     t->busyBoth = *static_cast<volatile int*>(&gBusy);
                     PostMessageA(inner, WM_COMMAND, IDCANCEL, 0);
                     WaitFor([&] { return !IsWindow(inner) && IsWindowEnabled(touroku); });
+                    // The picker's window is gone before its call returns and the busy
+                    // hold is let go: the dialog's thread answers this message only once
+                    // it is back in the dialog's loop, with that done.
+                    DWORD_PTR answer = 0;
+                    SendMessageTimeoutA(touroku, WM_NULL, 0, 0, SMTO_NORMAL, kDeadlineMs, &answer);
                     t->busyOuter = *static_cast<volatile int*>(&gBusy);
                     t->done = 1;
                 }
