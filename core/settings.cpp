@@ -17,6 +17,7 @@ int SwapMouseLR;
 int LogSort;
 int OpenMode;
 int SwitchFileDialog;
+int ShowOpenFolders;
 int DebugBeep;
 
 PathSlot gHistory[kHistorySlots];
@@ -44,6 +45,7 @@ static const SettingKey kSettingKeys[] = {
     {"LogSort", "0", &LogSort, 1},
     {"OpenMode", "0", &OpenMode, 1},
     {"SwitchFileDialog", "1", &SwitchFileDialog, 1},
+    {"ShowOpenFolders", "1", &ShowOpenFolders, 1},
     {"DebugBeep", "0", &DebugBeep, 0},
 };
 

@@ -1058,6 +1058,16 @@ HWND FindShellWindowShowing(const char* path)
     return Ask(kAskFind, nullptr, path, &answer) ? answer.found : nullptr;
 }
 
+int CopyShellTable(ShellEntry* entries)
+{
+    if (gWatcherThread == nullptr)
+        return 0;
+    EnterCriticalSection(&gShellLock);
+    CopyMemory(entries, gTable.entries, sizeof gTable.entries);
+    LeaveCriticalSection(&gShellLock);
+    return kShellEntries;
+}
+
 int NavigateShellWindow(HWND root, const char* path)
 {
     if (gWatcherThread == nullptr)

@@ -32,6 +32,12 @@ int ShellWindowShows(HWND window, const char* path);
 // names only those), or null.
 HWND FindShellWindowShowing(const char* path);
 
+// Copies the table of the followed windows and tabs (kShellEntries entries) as it
+// stands, under the lock and with no call into Explorer. Returns the number of entries
+// copied: 0 while the watcher does not run.
+struct ShellEntry;
+int CopyShellTable(ShellEntry* entries);
+
 // Navigates the folder window `root` to `path` through its browser, when the watcher
 // follows that window. Returns 1 when the browser took the navigation.
 int NavigateShellWindow(HWND root, const char* path);

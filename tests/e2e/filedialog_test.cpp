@@ -35,13 +35,7 @@ protected:
     {
         const std::string expected = folder + "\r\n" + kTyped + "\r\n";
         std::string shown;
-        const bool held = WaitFor([&] {
-            HWND fixture = FindWindowA("TkFileDialogFixture", nullptr);
-            DWORD_PTR answered = 0;
-            SendMessageTimeoutA(fixture, WM_APP, 0, 0, SMTO_ABORTIFHUNG, 5000, &answered);
-            shown = answered ? ReadFileBytes(report_) : "(no answer)";
-            return shown == expected;
-        });
+        const bool held = WaitFor([&] { return (shown = AskFileDialog(report_)) == expected; });
         if (held)
             return ::testing::AssertionSuccess();
         return ::testing::AssertionFailure() << "the dialog shows:\n" << shown;
