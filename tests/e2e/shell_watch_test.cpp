@@ -381,16 +381,11 @@ TEST_F(ShellWatch, OpenFoldersListedFrontMostFirstGoToTheDialogOrComeForward)
     ASSERT_NE(NewTab(rootB, Wide(c).c_str()), nullptr);
     ASSERT_TRUE(RaiseAbove(rootA, rootB));
 
-    const std::string report = dir_ + "\\report.txt", typed = "typed name.txt";
+    const std::string report = dir_ + "\\report.txt";
     Process dialog;
-    ASSERT_TRUE(Start(&dialog, "file_dialog.exe",
-                      "--kind open --folder \"" + start + "\" --name \"" + typed +
-                          "\" --report \"" + report + "\"",
-                      ""));
-    HWND window = nullptr;
-    ASSERT_TRUE(WaitFor([&] { return (window = FindDialog(dialog.info.dwProcessId)); }));
+    HWND window = StartFileDialog(&dialog, "open", start, report);
+    ASSERT_NE(window, nullptr);
     ASSERT_TRUE(BringToFront(window));
-    ASSERT_TRUE(WaitFor([&] { return AskFileDialog(report) == start + "\r\n" + typed + "\r\n"; }));
     const std::set<DWORD> explorers = ExplorerProcesses();
     const std::string expected[] = {a, b, c, a};
     for (int k = 0; k < 4; ++k) {
@@ -403,7 +398,7 @@ TEST_F(ShellWatch, OpenFoldersListedFrontMostFirstGoToTheDialogOrComeForward)
         Press(VK_RETURN);
         std::string shown;
         EXPECT_TRUE(WaitFor([&] {
-            return (shown = AskFileDialog(report)) == expected[k] + "\r\n" + typed + "\r\n";
+            return (shown = AskFileDialog(report)) == DialogShowing(expected[k]);
         })) << shown;
     }
     EXPECT_EQ(ExplorerProcesses(), explorers) << "Explorer was started";

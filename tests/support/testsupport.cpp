@@ -523,6 +523,26 @@ std::string AskFileDialog(const std::string& report)
     return answered ? ReadFileBytes(report) : "(no answer)";
 }
 
+std::string DialogShowing(const std::string& folder)
+{
+    return folder + "\r\n" + kTypedName + "\r\n";
+}
+
+HWND StartFileDialog(Process* process, const char* kind, const std::string& folder,
+                     const std::string& report)
+{
+    if (!Start(process, "file_dialog.exe",
+               std::string("--kind ") + kind + " --folder \"" + folder + "\" --name \"" +
+                   kTypedName + "\" --report \"" + report + "\"",
+               ""))
+        return nullptr;
+    HWND window = nullptr;
+    if (!WaitFor([&] { return (window = FindDialog(process->info.dwProcessId)) != nullptr; }) ||
+        !WaitFor([&] { return AskFileDialog(report) == DialogShowing(folder); }))
+        return nullptr;
+    return window;
+}
+
 std::vector<HWND> VisibleMenus()
 {
     std::vector<HWND> menus;

@@ -130,6 +130,14 @@ std::vector<std::string> MenuTexts(HWND menuWindow);
 // What the file_dialog fixture's dialog shows: its folder and name lines as it writes them
 // into `report`, or "(no answer)".
 std::string AskFileDialog(const std::string& report);
+// The file name the tests type into the fixture's dialogs.
+constexpr char kTypedName[] = "typed name.txt";
+// What AskFileDialog reads while the dialog shows `folder` with kTypedName.
+std::string DialogShowing(const std::string& folder);
+// Starts the file_dialog fixture's dialog of `kind` at `folder` with kTypedName, reporting
+// into `report`; returns the dialog once it shows both (null when it never does).
+HWND StartFileDialog(Process* process, const char* kind, const std::string& folder,
+                     const std::string& report);
 
 // The centre of Trailkeep's tray icon. Without a shell, Wine shows tray icons in a window
 // of its own at the top-left corner; Trailkeep's is the only icon there in the tests.
