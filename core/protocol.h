@@ -20,6 +20,7 @@ enum {
     CMD_HISTORY_BASE = 1032,     // + display position 0..49
     CMD_REGISTERED_BASE = 1082,  // + registered-folder index 0..29
     TIMER_PENDING_BASE = 1112,   // + pending slot 0..19
+    CMD_OPEN_WINDOW_BASE = 1132,  // + open-folder entry 0..63
 };
 
 // Fixed menu commands.
@@ -29,4 +30,5 @@ enum {
     CMD_OPEN_FOLDER = 502,
     CMD_SETTINGS = 503,
     CMD_EXIT = 504,
+    CMD_NO_OPEN_WINDOW = 505,
 };

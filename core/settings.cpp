@@ -20,6 +20,7 @@ int SwapMouseLR;
 int LogSort;
 int OpenMode;
 int SwitchFileDialog;
+int ShowOpenFolders;
 int DebugBeep;
 
 PathSlot gHistory[kHistorySlots];
@@ -47,6 +48,7 @@ static const SettingKey kSettingKeys[] = {
     {u"LogSort", u"0", &LogSort, 1},
     {u"OpenMode", u"0", &OpenMode, 1},
     {u"SwitchFileDialog", u"1", &SwitchFileDialog, 1},
+    {u"ShowOpenFolders", u"1", &ShowOpenFolders, 1},
     {u"DebugBeep", u"0", &DebugBeep, 0},
 };
 

@@ -16,6 +16,7 @@ extern int SwapMouseLR;        // swap the tray icon's buttons
 extern int LogSort;            // order of the history in the folder menu
 extern int OpenMode;           // 0 plain folder window, 1 with the folder tree
 extern int SwitchFileDialog;   // the launcher's menu over a file dialog switches the dialog
+extern int ShowOpenFolders;    // the folder menu lists the folders open in Explorer
 extern int DebugBeep;          // beep on recordings and rejections; never written
 
 extern PathSlot gHistory[kHistorySlots];        // folder history, most recent first

@@ -1133,6 +1133,16 @@ HWND FindShellWindowShowing(const char16_t* path)
     return Ask(kAskFind, nullptr, path, &answer) ? answer.found : nullptr;
 }
 
+int CopyShellTable(ShellEntry* entries)
+{
+    if (gWatcherThread == nullptr)
+        return 0;
+    EnterCriticalSection(&gShellLock);
+    CopyMemory(entries, gTable.entries, sizeof gTable.entries);
+    LeaveCriticalSection(&gShellLock);
+    return kShellEntries;
+}
+
 int ShellWindowFollowed(HWND root)
 {
     if (gWatcherThread == nullptr)

@@ -38,6 +38,12 @@ HWND FindShellWindowShowing(const char16_t* path);
 // shows is known from the shell's list, not to be guessed from its texts.
 int ShellWindowFollowed(HWND root);
 
+// Copies the table of the followed windows and tabs (kShellEntries entries) as it
+// stands, under the lock and with no call into Explorer. Returns the number of entries
+// copied: 0 while the watcher does not run.
+struct ShellEntry;
+int CopyShellTable(ShellEntry* entries);
+
 // Navigates the folder window `root` to `path` through its browser, when the watcher
 // follows that window. Returns 1 when the browser took the navigation.
 int NavigateShellWindow(HWND root, const char16_t* path);

@@ -33,7 +33,7 @@ struct CheckSetting {
 static const CheckSetting kCheckSettings[] = {
     {107, &LogTourokuData}, {108, &LogRemovable},    {109, &LogNetwork},
     {110, &DeletedFolder},  {113, &OpenExistFolder}, {114, &SwapMouseLR},
-    {128, &SwitchFileDialog},
+    {128, &SwitchFileDialog}, {129, &ShowOpenFolders},
 };
 
 // A group of radio buttons with consecutive ids: button first + k stands for value k.

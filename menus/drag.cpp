@@ -1,9 +1,12 @@
 // The work of a drag out of the folder menu: the marker that follows the cursor, the
-// drop into an Explorer window, and the click on the taskbar after a rest over it.
+// drop into an Explorer window or another program's file dialog, and the click on the
+// taskbar after a rest over it.
 #include <windows.h>
 
 #include "dragstate.h"
+#include "filedialog.h"
 #include "menus.h"
+#include "openfolder.h"
 
 #include "../core/paths.h"
 #include "../core/peers.h"
@@ -235,8 +238,14 @@ void OnDrop(void)
     char cls[kClassSize];
     cls[0] = '\0';
     GetClassNameA(root, cls, kClassSize);
-    if (!IsExplorerClass(cls))
+    if (!IsExplorerClass(cls)) {
+        // Another program's Open or Save As dialog goes to the folder as the launcher's
+        // menu sends it there; a folder picker chooses nothing, and the folder opens in
+        // Explorer where the picker cannot only show it.
+        if (IsOtherProgramsDialog(root) && !SwitchDialog(root, gDropBuffer))
+            OpenFolder(gDropBuffer);
         return;
+    }
     // A folder window the shell's list knows goes there through its browser: modern
     // Explorer has no address field to type into.
     if (NavigateShellWindow(root, gDropBuffer))

@@ -1,12 +1,18 @@
 // Switching another program's file dialog to a folder, as a user does by hand: the
 // folder's path typed into the file-name field, the dialog's OK, the typed name put
-// back. The dialog's program may hang or close the dialog at any moment: every message
-// to it waits a bounded time, and a dialog that has gone is left alone.
+// back. A dialog that picks folders is never sent OK, which would choose the folder for
+// the program: the Browse-for-folder dialog selects it through its own message, and
+// the item dialog picking folders (which has no field that only shows a folder) leaves
+// the folder to Explorer. So does a dialog of an elevated program, which would drop the
+// messages. The dialog's program may hang or close the dialog at any moment: every
+// message to it waits a bounded time, and a dialog that has gone is left alone.
 #include <windows.h>
+#include <shlobj.h>
 
 #include "filedialog.h"
 #include "filedialogfacts.h"
 
+#include "../core/paths.h"
 #include "../core/settings.h"
 #include "../core/trailkeep.h"
 #include "../core/wide.h"
@@ -49,7 +55,7 @@ static HWND WindowBehindRequest(void)
 }
 
 // The class name of a window, cut to the length of the class names compared here.
-static void ClassOf(HWND wnd, char (&cls)[32])
+static void ClassOf(HWND wnd, char (&cls)[48])
 {
     cls[0] = '\0';
     GetClassNameA(wnd, cls, sizeof cls);
@@ -64,7 +70,7 @@ struct FieldSearch {
 static BOOL CALLBACK NoteChild(HWND wnd, LPARAM param)
 {
     FieldSearch* search = reinterpret_cast<FieldSearch*>(param);
-    char cls[32];
+    char cls[48];
     ClassOf(wnd, cls);
     const int id = GetDlgCtrlID(wnd);
     const int visible = IsWindowVisible(wnd) != 0;
@@ -78,7 +84,7 @@ static BOOL CALLBACK NoteChild(HWND wnd, LPARAM param)
 
 static int IsEditClass(HWND wnd)
 {
-    char cls[32];
+    char cls[48];
     ClassOf(wnd, cls);
     return lstrcmpiA(cls, "Edit") == 0;
 }
@@ -91,28 +97,37 @@ static BOOL CALLBACK FindEdit(HWND wnd, LPARAM found)
     return FALSE;
 }
 
-// The edit control the user types a file name into, or null when the window is no file
-// dialog. A name combo box types into the edit inside it (the Explorer-style dialog nests
-// it in a ComboBoxEx32's ComboBox).
-static HWND FileNameField(HWND dialog)
+// What kind of dialog the window is (kNoDialog, kFileDialog, ...), and for a file dialog
+// the edit control the user types a file name into. A name combo box types into the edit
+// inside it (the Explorer-style dialog nests it in a ComboBoxEx32's ComboBox).
+static int RecogniseDialog(HWND dialog, HWND* field)
 {
+    *field = nullptr;
     FieldSearch search;
     ZeroMemory(&search, sizeof search);
-    char cls[32];
+    char cls[48];
     ClassOf(dialog, cls);
     NoteDialogClass(&search.facts, cls);
     if (!search.facts.dialogClass)
-        return nullptr;
+        return kNoDialog;
     EnumChildWindows(dialog, NoteChild, reinterpret_cast<LPARAM>(&search));
+    const int kind = ClassifyDialog(search.facts);
+    if (kind != kFileDialog)
+        return kind;
     const int id = FileNameControlId(search.facts);
     HWND control = id == kFileNameCombo ? search.combo
                    : id == kFileNameEdit ? search.edit
                                          : nullptr;
-    if (control == nullptr || IsEditClass(control))
-        return control;
-    HWND edit = nullptr;
-    EnumChildWindows(control, FindEdit, reinterpret_cast<LPARAM>(&edit));
-    return edit;
+    if (control != nullptr && !IsEditClass(control))
+        EnumChildWindows(control, FindEdit, reinterpret_cast<LPARAM>(&control));
+    *field = control != nullptr && IsEditClass(control) ? control : nullptr;
+    return *field != nullptr ? kFileDialog : kNoDialog;
+}
+
+int IsOtherProgramsDialog(HWND wnd)
+{
+    HWND field;
+    return wnd != nullptr && !IsOwnWindow(wnd) && RecogniseDialog(wnd, &field) != kNoDialog;
 }
 
 void NoteFileDialog(void)
@@ -121,7 +136,7 @@ void NoteFileDialog(void)
     if (SwitchFileDialog == 0)
         return;
     HWND wnd = WindowBehindRequest();
-    if (wnd != nullptr && FileNameField(wnd) != nullptr)
+    if (IsOtherProgramsDialog(wnd))
         gFileDialog = wnd;
 }
 
@@ -136,27 +151,66 @@ static int SendBounded(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam, DWORD_P
                                result) != 0;
 }
 
-int OpenInFileDialog(const char16_t* path)
+// The integrity level of a process (SECURITY_MANDATORY_*_RID); 0 when it cannot be read.
+// XP has none: it knows neither the limited query right nor the token class, and both
+// calls fail there.
+static DWORD IntegrityOf(HANDLE process)
 {
-    HWND dialog = gFileDialog;
-    gFileDialog = nullptr;
-    if (dialog == nullptr)
+    HANDLE token = nullptr;
+    DWORD level = 0;
+    union {
+        TOKEN_MANDATORY_LABEL label;
+        BYTE bytes[64];  // the label and its SID, which has at most two sub-authorities here
+    } info;
+    DWORD size = 0;
+    if (!OpenProcessToken(process, TOKEN_QUERY, &token))
         return 0;
-    // The dialog may have closed since the menu came up, and its handle gone to another
-    // window: it is recognised anew.
-    HWND field = IsWindow(dialog) ? FileNameField(dialog) : nullptr;
-    if (field == nullptr)
-        return 1;
-    // OK on a name that is a file would choose that file: only a folder goes in. One
-    // that cannot be reached is opened as ever, which tells the user so.
-    const DWORD attributes = GetFileAttributesW(W(path));
-    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY))
+    if (GetTokenInformation(token, TokenIntegrityLevel, &info, sizeof info, &size)) {
+        PSID sid = info.label.Label.Sid;
+        const UCHAR count = *GetSidSubAuthorityCount(sid);
+        if (count > 0)
+            level = *GetSidSubAuthority(sid, count - 1);
+    }
+    CloseHandle(token);
+    return level;
+}
+
+// Whether both integrity levels could be read, and the two of them.
+static int ReadIntegrity(HWND dialog, DWORD* ours, DWORD* theirs)
+{
+    DWORD id = 0;
+    GetWindowThreadProcessId(dialog, &id);
+    HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, id);
+    if (process == nullptr)
+        process = OpenProcess(PROCESS_QUERY_INFORMATION, FALSE, id);
+    if (process == nullptr)
         return 0;
+    *theirs = IntegrityOf(process);
+    CloseHandle(process);
+    *ours = IntegrityOf(GetCurrentProcess());
+    return *ours != 0 && *theirs != 0;
+}
+
+// Whether a message that failed was refused by the system: a window of a process of
+// higher integrity takes no message from here (SendMessage's documentation: the last
+// error is then ERROR_ACCESS_DENIED).
+static int Refused(void)
+{
+    return GetLastError() == ERROR_ACCESS_DENIED;
+}
+
+// Types the path into the file dialog's name field and presses OK, the typed name put
+// back afterwards. 0 when the dialog refuses Trailkeep's messages.
+static int TypeIntoDialog(HWND dialog, HWND field, const char16_t* path)
+{
     // The typed name, read and put back as Unicode: the dialog's name may hold
     // characters that the ANSI code page has not.
     wchar_t name[kNameChars];
     DWORD_PTR length = 0, copied = 0;
-    if (!SendBounded(field, WM_GETTEXTLENGTH, 0, 0, &length) || length >= kNameChars ||
+    SetLastError(0);
+    if (!SendBounded(field, WM_GETTEXTLENGTH, 0, 0, &length))
+        return !Refused();
+    if (length >= kNameChars ||
         !SendBounded(field, WM_GETTEXT, kNameChars, reinterpret_cast<LPARAM>(name), &copied))
         return 1;
     name[copied < kNameChars ? copied : kNameChars - 1] = L'\0';
@@ -166,7 +220,74 @@ int OpenInFileDialog(const char16_t* path)
     SendBounded(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
                 reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDOK)), &ignored);
     SendBounded(field, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(name), &ignored);
-    if (IsWindow(dialog))
-        SetForegroundWindow(dialog);
     return 1;
+}
+
+// Selects the folder in a Browse-for-folder dialog with BFFM_SETSELECTIONW, as its own
+// program does at its start. The message carries a pointer that the dialog reads in its
+// own process: the path goes into a buffer there (the system copies nothing for WM_USER
+// messages). 0 when that cannot be done.
+static int SelectInBrowseDialog(HWND dialog, const char16_t* path)
+{
+    const int chars = lstrlenW(W(path)) + 1;
+    DWORD id = 0;
+    GetWindowThreadProcessId(dialog, &id);
+    HANDLE process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_WRITE, FALSE, id);
+    if (process == nullptr)
+        return 0;
+    const SIZE_T bytes = static_cast<SIZE_T>(chars) * sizeof(wchar_t);
+    void* remote = VirtualAllocEx(process, nullptr, bytes, MEM_COMMIT | MEM_RESERVE,
+                                  PAGE_READWRITE);
+    int done = 0;
+    if (remote != nullptr && WriteProcessMemory(process, remote, path, bytes, nullptr)) {
+        DWORD_PTR ignored = 0;
+        SetLastError(0);
+        const int answered = SendBounded(dialog, BFFM_SETSELECTIONW, TRUE,
+                                         reinterpret_cast<LPARAM>(remote), &ignored);
+        const int refused = !answered && Refused();
+        // A dialog that did not answer in time may still read the buffer later: it is
+        // left to the dialog's process rather than freed under it.
+        if (!answered && !refused)
+            remote = nullptr;
+        done = !refused;
+    }
+    if (remote != nullptr)
+        VirtualFreeEx(process, remote, 0, MEM_RELEASE);
+    CloseHandle(process);
+    return done;
+}
+
+int SwitchDialog(HWND dialog, const char16_t* path)
+{
+    // The dialog may have closed since the menu came up, and its handle gone to another
+    // window: it is recognised anew.
+    HWND field = nullptr;
+    const int kind = IsWindow(dialog) ? RecogniseDialog(dialog, &field) : kNoDialog;
+    if (kind == kNoDialog)
+        return 1;
+    // OK on a name that is a file would choose that file: only a folder goes in. One
+    // that cannot be reached is opened as ever, which tells the user so.
+    const DWORD attributes = GetFileAttributesW(W(path));
+    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY))
+        return 0;
+    DWORD ours = 0, theirs = 0;
+    const int known = ReadIntegrity(dialog, &ours, &theirs);
+    int done = 0;
+    switch (SwitchRoute(kind, known, ours, theirs)) {
+    case kRouteTypeName: done = TypeIntoDialog(dialog, field, path); break;
+    case kRouteSelect: done = SelectInBrowseDialog(dialog, path); break;
+    default: return 0;
+    }
+    if (done && IsWindow(dialog))
+        SetForegroundWindow(dialog);
+    return done;
+}
+
+int OpenInFileDialog(const char16_t* path)
+{
+    HWND dialog = gFileDialog;
+    gFileDialog = nullptr;
+    if (dialog == nullptr)
+        return 0;
+    return SwitchDialog(dialog, path);
 }

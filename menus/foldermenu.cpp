@@ -4,11 +4,14 @@
 #include "filedialog.h"
 #include "menus.h"
 #include "openfolder.h"
+#include "openlist.h"
 
 #include "../core/capture.h"
 #include "../core/menuorder.h"
 #include "../core/protocol.h"
 #include "../core/settings.h"
+#include "../core/shellnav.h"
+#include "../core/shellwatch.h"
 #include "../core/trailkeep.h"
 #include "../core/wide.h"
 #include "../hooklib/ansipath.h"
@@ -23,8 +26,12 @@ static int gTrayMenuOpen;    // 1 while the tray menu is tracked
 // close may shift the live history before the chosen command arrives; the command
 // opens the entry the user saw.
 static PathSlot gShownHistory[kHistorySlots];
+// The open folders as the folder menu listed them, and their number.
+static ShownFolder gShownOpen[kShellEntries];
+static int gShownOpenCount;
 
 static const wchar_t kMenuResource[] = L"IDM_CONTEXTMENU";
+enum { kOpenFoldersPosition = 3 };  // of "開いているフォルダ(&W)" in the folder menu
 
 void OnTrayNotify(WPARAM wParam, LPARAM lParam)
 {
@@ -153,6 +160,45 @@ static void OrderShownHistory(void)
         OrderHistory(gHistory, LogSort, gDisplayOrder, CompareNames);
 }
 
+// The folders Explorer's windows and tabs show now, front-most first, into gShownOpen:
+// from a copy of the watcher's table and the z-order of the top-level windows, with no
+// call into Explorer, so that the menu comes up at once.
+static void ListShownFolders(void)
+{
+    static ShellEntry table[kShellEntries];
+    static void* roots[kShellEntries];
+    const int count = CopyShellTable(table);
+    int rootCount = 0;
+    for (HWND wnd = GetTopWindow(nullptr); wnd != nullptr && rootCount < kShellEntries;
+         wnd = GetWindow(wnd, GW_HWNDNEXT)) {
+        for (int i = 0; i < count; ++i) {
+            if (table[i].browser != nullptr && table[i].root == wnd) {
+                roots[rootCount++] = wnd;
+                break;
+            }
+        }
+    }
+    gShownOpenCount = ListOpenFolders(table, count, roots, rootCount, gShownOpen, kShellEntries);
+}
+
+// The open-folder sub-menu: its entries, or the greyed placeholder the resource holds;
+// taken out of the menu when ShowOpenFolders is off.
+static void FillOpenFolders(HMENU folder)
+{
+    gShownOpenCount = 0;
+    if (ShowOpenFolders == 0) {
+        DeleteMenu(folder, kOpenFoldersPosition, MF_BYPOSITION);
+        return;
+    }
+    ListShownFolders();
+    HMENU open = GetSubMenu(folder, kOpenFoldersPosition);
+    if (gShownOpenCount == 0)
+        return;
+    DeleteMenu(open, 0, MF_BYPOSITION);
+    for (int k = 0; k < gShownOpenCount; ++k)
+        InsertPathItem(open, k, CMD_OPEN_WINDOW_BASE + k, gShownOpen[k].path);
+}
+
 HMENU BuildFolderMenu(void)
 {
     HMENU menu = LoadMenuW(gInstance, kMenuResource);
@@ -178,22 +224,43 @@ HMENU BuildFolderMenu(void)
         for (int i = 0; i < kRegisteredSlots && gRegistered[i][0] != '\0'; ++i)
             InsertPathItem(registered, i, CMD_REGISTERED_BASE + i, gRegistered[i]);
     }
+    FillOpenFolders(folder);
     return menu;
 }
 
-// Opens a chosen entry. When an open Explorer window was brought forward, the visit
-// is recorded like any other: the path goes to the capture logic with that window.
+// A folder window brought forward from the menu: the visit is recorded like any other,
+// the path going to the capture logic with that window.
+static void RecordVisit(const char16_t* path, HWND shown)
+{
+    EnterCriticalSection(&gHistoryLock);
+    CopyPath(gCapturedPath, path);
+    LeaveCriticalSection(&gHistoryLock);
+    PostMessageA(gMainWnd, WM_TK_CAPTURED, 0, reinterpret_cast<LPARAM>(shown));
+}
+
+// Opens a chosen entry; an open Explorer window brought forward records the visit.
 static void OpenEntry(const char16_t* path)
 {
     if (OpenInFileDialog(path))
         return;
     HWND shown = OpenFolder(path);
-    if (shown == nullptr)
+    if (shown != nullptr)
+        RecordVisit(path, shown);
+}
+
+// Brings forward the window or tab that showed the folder when the menu was built, as
+// opening the folder would; the folder opens as any other when the window has gone.
+static void OpenShownFolder(const ShownFolder& shown)
+{
+    if (OpenInFileDialog(shown.path))
         return;
-    EnterCriticalSection(&gHistoryLock);
-    CopyPath(gCapturedPath, path);
-    LeaveCriticalSection(&gHistoryLock);
-    PostMessageA(gMainWnd, WM_TK_CAPTURED, 0, reinterpret_cast<LPARAM>(shown));
+    HWND tab = static_cast<HWND>(shown.window);
+    if (!IsWindow(tab)) {
+        OpenFolder(shown.path);
+        return;
+    }
+    BringFolderWindowForward(tab);
+    RecordVisit(shown.path, tab);
 }
 
 const char16_t* PathOfCommand(UINT id)
@@ -228,6 +295,8 @@ void OnFolderCommand(WORD id)
             break;
         }
     }
+    if (id >= CMD_OPEN_WINDOW_BASE && id < CMD_OPEN_WINDOW_BASE + gShownOpenCount)
+        OpenShownFolder(gShownOpen[id - CMD_OPEN_WINDOW_BASE]);
 }
 
 void OnOpenFolderCommand(void)

@@ -48,14 +48,18 @@ static int IsInactiveItem(HMENU menu, int position)
            (item.fState & (MFS_GRAYED | MFS_DISABLED)) != 0;
 }
 
-// The pressed item: an entry of an open sub-menu, an item of the folder menu itself, or
-// none. A sub-menu that is not on screen (and a menu that has gone) yields no item. A
-// greyed placeholder names no folder: it is taken like an item of the folder menu itself,
-// which no movement drags and whose release ends nothing.
+// The pressed item: an entry of an open sub-menu (any of them: history, registered or
+// open folders), an item of the folder menu itself, or none. A sub-menu that is not on
+// screen (and a menu that has gone) yields no item. A greyed placeholder names no folder:
+// it is taken like an item of the folder menu itself, which no movement drags and whose
+// release ends nothing.
 static void RecordPressedItem(void)
 {
-    for (int sub = 0; sub < 2; ++sub) {
+    const int items = GetMenuItemCount(gTrackedMenu);
+    for (int sub = 0; sub < items; ++sub) {
         HMENU menu = GetSubMenu(gTrackedMenu, sub);
+        if (menu == nullptr)
+            continue;
         const int item = MenuItemFromPoint(nullptr, menu, gPrevPoint);
         if (item >= 0) {
             if (IsInactiveItem(menu, item))

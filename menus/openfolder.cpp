@@ -45,18 +45,22 @@ BOOL CALLBACK FindExplorerByText(HWND wnd, LPARAM path)
     return gFoundWindow == nullptr;
 }
 
+void BringFolderWindowForward(HWND tab)
+{
+    HWND root = GetAncestor(tab, GA_ROOT);
+    if (IsIconic(root))
+        ShowWindow(root, SW_RESTORE);
+    SetForegroundWindow(root);
+}
+
 // A folder window or tab that the shell's window list knows to show the folder; its
 // top-level window comes forward, restored if minimised. On Vista and later the titles
 // and texts of folder windows are display names, so the search below finds none there.
 static HWND FindListedFolder(const char16_t* path)
 {
     HWND shown = FindShellWindowShowing(path);
-    if (shown == nullptr)
-        return nullptr;
-    HWND root = GetAncestor(shown, GA_ROOT);
-    if (IsIconic(root))
-        ShowWindow(root, SW_RESTORE);
-    SetForegroundWindow(root);
+    if (shown != nullptr)
+        BringFolderWindowForward(shown);
     return shown;
 }
 

@@ -6,6 +6,8 @@
 // forward (a top-level window or one of its descendants); null when Explorer was
 // started, the folder cannot be reached, or Explorer failed to start.
 HWND OpenFolder(const char16_t* path);
+// Brings the top-level window of a folder window or tab forward, restored if minimised.
+void BringFolderWindowForward(HWND tab);
 
 BOOL CALLBACK FindExplorerByText(HWND wnd, LPARAM path);
 BOOL CALLBACK MatchChildText(HWND wnd, LPARAM path);

@@ -5,7 +5,7 @@
 //            navigation of a modern folder window of the stand-in shell, learned by the
 //            shell-window watcher, until it stands as Log_00;
 //   menu     a launcher request (posted, or by starting Trailmenu.exe) until the folder
-//            menu is on screen;
+//            menu is on screen, also with 20 folder windows in the open-folder list;
 //   drag     one movement of the drag marker (restore, save, transparent blit), drawn by
 //            Trailkeep's own code in this process.
 // Prints one table row per figure. Run by run-bench.sh as
@@ -33,7 +33,8 @@ using namespace tk;
 
 namespace {
 
-constexpr DWORD kStepDeadlineMs = 5000;  // for one capture or one menu to show or close
+constexpr DWORD kStepDeadlineMs = 5000;
+constexpr int kOpenFolderWindows = 20;  // folder windows open while the menu is timed  // for one capture or one menu to show or close
 constexpr DWORD kPollMs = 1;             // how often a timed condition is looked at
 
 double Now()
@@ -354,17 +355,11 @@ bool MenuShownBy(DWORD pid)
     return false;
 }
 
-// Each run asks for the folder menu, times its appearance, and closes it again.
-void MeasureMenu(int runs, bool withLauncher, Figure* figure)
+// Each run asks the running Trailkeep for the folder menu, times its appearance, and
+// closes it again.
+void TimeMenus(const Process& trailkeep, HWND main, int runs, bool withLauncher,
+               Figure* figure)
 {
-    const std::string dir = MakeScratchDir("bench-menu");
-    WriteFileBytes(dir + "\\Trailkeep.ini", SettingsText(kRegisteredSlots));
-    Process trailkeep;
-    HWND main = StartTrailkeep(&trailkeep, dir);
-    if (main == nullptr) {
-        std::printf("  menu: Trailkeep did not start\n");
-        return;
-    }
     const DWORD pid = trailkeep.info.dwProcessId;
     for (int run = -1; run < runs; ++run) {
         if (!CloseMenus()) {
@@ -386,7 +381,46 @@ void MeasureMenu(int runs, bool withLauncher, Figure* figure)
         AddSample(figure, shown, end - start);
     }
     CloseMenus();
+}
+
+void MeasureMenu(int runs, bool withLauncher, Figure* figure)
+{
+    const std::string dir = MakeScratchDir("bench-menu");
+    WriteFileBytes(dir + "\\Trailkeep.ini", SettingsText(kRegisteredSlots));
+    Process trailkeep;
+    HWND main = StartTrailkeep(&trailkeep, dir);
+    if (main == nullptr) {
+        std::printf("  menu: Trailkeep did not start\n");
+        return;
+    }
+    TimeMenus(trailkeep, main, runs, withLauncher, figure);
     CloseTrailkeep(&trailkeep, main);
+}
+
+// The folder menu with its open-folder list while the watcher follows 20 folder windows
+// of the stand-in shell: the list is read from the watcher's table as the menu is built.
+void MeasureOpenFolderMenu(int runs, Figure* figure)
+{
+    const std::string dir = MakeScratchDir("bench-open-folders");
+    Process trailkeep;
+    HWND main = nullptr;
+    bool ready = StartWatched(dir, &trailkeep, &main) != nullptr;
+    for (int k = 1; ready && k < kOpenFolderWindows; ++k) {
+        wchar_t wide[64];
+        wsprintfW(wide, L"C:\\bench\\open%02d", k);
+        HWND tab = nullptr;
+        ready = ShellCommand(kShellOpenWindow, nullptr, wide, &tab) &&
+                WaitShellLog((std::string("Advise ") + ShellLogTab(tab).text).c_str(),
+                             kStepDeadlineMs);
+    }
+    if (ready)
+        TimeMenus(trailkeep, main, runs, false, figure);
+    else
+        std::printf("  menu: the stand-in shell's %d windows were not followed\n",
+                    kOpenFolderWindows);
+    if (main != nullptr)
+        CloseTrailkeep(&trailkeep, main);
+    UseStandinShell(false);
 }
 
 // One movement of a drag as the menu mouse hook makes it, in this process on this
@@ -432,6 +466,7 @@ int main(int argc, char** argv)
     Figure saveByKey{"former save: a profile write per key, 50 entries"};
     Figure posted{"menu: WM_TK_TRAY posted -> \"#32768\" visible"};
     Figure launched{"menu: Trailmenu.exe started -> \"#32768\" visible"};
+    Figure openFolders{"menu: posted -> visible, 20 open folders listed"};
     Figure dragMove{"drag move: restore, save, transparent blit"};
     MeasureCapture(captureRuns, &logZero, &wholeSave);
     MeasureShellCapture(captureRuns, &shellZero);
@@ -440,12 +475,14 @@ int main(int argc, char** argv)
     MeasureSaveHistory(captureRuns, SaveHistoryKeyByKey, &saveByKey);
     MeasureMenu(menuRuns, false, &posted);
     MeasureMenu(menuRuns, true, &launched);
+    MeasureOpenFolderMenu(menuRuns, &openFolders);
     MeasureDragMove(dragMoves, &dragMove);
 
     std::printf("\n");
     PrintHeader();
     for (const Figure& figure :
-         {logZero, shellZero, hungZero, wholeSave, saveHistory, saveByKey, posted, launched, dragMove})
+         {logZero, shellZero, hungZero, wholeSave, saveHistory, saveByKey, posted, launched, openFolders,
+          dragMove})
         Print(figure);
     return 0;
 }

@@ -132,8 +132,9 @@ check_zip() {  # check_zip ZIP
     check "$label: readme.txt is headed with the version $version" $?
     local missing="" word
     for word in MaxLogData LogDelay LogTourokuData LogRemovable LogNetwork OpenExistFolder \
-                DeletedFolder DeletedFolderTime SwapMouseLR LogSort OpenMode SwitchFileDialog DebugBeep \
-                Trailkeep.ini Path_Log Path_Touroku Trailmenu.exe "Trailkeeper-$version-x64.zip" \
+                DeletedFolder DeletedFolderTime SwapMouseLR LogSort OpenMode SwitchFileDialog \
+                ShowOpenFolders DebugBeep Trailkeep.ini Path_Log Path_Touroku Trailmenu.exe \
+                "Trailkeeper-$version-x64.zip" \
                 "Trailkeeper-$version-x86.zip" "shell:startup" "作業フォルダー" "Start in" \
                 "ショートカット キー" "Shortcut key" "64 ビット" "64-bit" "LICENSE.txt"; do
         grep -qF -- "$word" "$readme" || missing="$missing $word"

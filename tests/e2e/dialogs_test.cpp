@@ -17,7 +17,7 @@ enum {
     kOk = 100, kAbout = 101, kCancel = 102, kMaxLogData = 103, kMaxLogDataArrows = 104,
     kLogDelay = 105, kLogDelayArrows = 106, kLogNetwork = 109, kSwapMouseLR = 114,
     kSortFirst = 115, kSortLast = 118, kPlainWindow = 119, kWithTree = 120, kTouroku = 121,
-    kSwitchFileDialog = 128,
+    kSwitchFileDialog = 128, kShowOpenFolders = 129,
     kAboutOk = 300, kAboutExeVersion = 304,
     kTourokuOk = 200, kTourokuCancel = 201, kList = 202, kAdd = 203, kDelete = 204,
     kMoveUp = 205, kMoveDown = 206,
@@ -318,6 +318,8 @@ TEST_F(Dialogs, SettingsOkAppliesTheFiltersAndTheCapAndSavesEverySetting)
     EXPECT_TRUE(Press(dlg, kLogNetwork, [&] { return !Checked(dlg, kLogNetwork); }));
     EXPECT_TRUE(Press(dlg, kSwitchFileDialog, [&] { return !Checked(dlg, kSwitchFileDialog); }))
         << "SwitchFileDialog is on by default";
+    EXPECT_TRUE(Press(dlg, kShowOpenFolders, [&] { return !Checked(dlg, kShowOpenFolders); }))
+        << "ShowOpenFolders is on by default";
     EXPECT_TRUE(Checked(dlg, kWithTree));
 
     // The about box, closed by its OK, leaves the settings dialog open.
@@ -338,6 +340,7 @@ TEST_F(Dialogs, SettingsOkAppliesTheFiltersAndTheCapAndSavesEverySetting)
         {"LogRemovable", "0"},    {"LogNetwork", "0"},        {"OpenExistFolder", "0"},
         {"DeletedFolder", "0"},   {"DeletedFolderTime", "3"}, {"SwapMouseLR", "1"},
         {"LogSort", "5"},         {"OpenMode", "1"},          {"SwitchFileDialog", "0"},
+        {"ShowOpenFolders", "0"},
     };
     for (const auto& setting : kExpected)
         EXPECT_EQ(Setting(setting[0]), setting[1]) << setting[0];

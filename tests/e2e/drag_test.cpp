@@ -17,6 +17,8 @@ using namespace tk;
 namespace {
 
 constexpr int kMarkerSize = 32;
+// The folder menu: history, registered folders, フォルダを開く, open folders.
+constexpr int kFolderMenuItems = 4;
 // No call tells whether another thread has a low-level mouse hook. A movement made while
 // that thread is held still tells: Wine holds it for the hook exactly 2000 ms (a fixed
 // timeout in its sources, where Windows reads LowLevelHooksTimeout) before passing it on,
@@ -240,7 +242,7 @@ protected:
         HWND folder = OpenFolderMenu();
         if (folder == nullptr)
             return nullptr;
-        const POINT header = ItemCentre(folder, 0, 3);
+        const POINT header = ItemCentre(folder, 0, kFolderMenuItems);
         Click(header.x, header.y);
         return WaitForMenus(2);
     }
@@ -248,7 +250,7 @@ protected:
     // step beyond the drag thresholds.
     bool PressAndSlide(HWND folder, int position)
     {
-        const POINT item = ItemCentre(folder, position, 3);
+        const POINT item = ItemCentre(folder, position, kFolderMenuItems);
         if (!PressAt({item.x - 30, item.y}))
             return false;
         return MouseMove(item.x - 15, item.y) && MouseMove(item.x + 15, item.y);
@@ -330,6 +332,33 @@ TEST_F(Drags, EntryDroppedOnExplorerTakesItThere)
     EXPECT_TRUE(FileHistoryBecomes(ini_, {"C:\\Users", "C:\\Windows"}));
     EXPECT_EQ(TaskbarClicks(), 0);
     ExpectDragEnded();
+}
+
+// A history entry dropped on another program's Save As dialog: the dialog shows the
+// folder and keeps the typed name, and no Explorer starts.
+TEST_F(Drags, EntryDroppedOnASaveAsDialogIsShownThereKeepingTheName)
+{
+    const std::string start = MakeScratchDir("drag-dialog-start");
+    const std::string target = MakeScratchDir("drag-dialog-target");
+    const std::string report = start + "\\report.txt";
+    Process dialog;
+    HWND window = StartFileDialog(&dialog, "save", start, report);
+    ASSERT_NE(window, nullptr);
+    Launch("[Path_Log]\r\nLog_00=C:\\Windows\r\nLog_01=" + target + "\r\n");
+    const std::set<DWORD> explorers = ExplorerProcesses();
+    HWND history = OpenHistory();
+    ASSERT_NE(history, nullptr);
+    ASSERT_TRUE(StartDrag(history, 1, 2));
+    ASSERT_TRUE(DragTo(Centre(window)));
+    MouseButton(false);
+
+    std::string shown;
+    EXPECT_TRUE(WaitFor([&] { return (shown = AskFileDialog(report)) == DialogShowing(target); }))
+        << shown;
+    EXPECT_EQ(ExplorerProcesses(), explorers) << "Explorer was started";
+    EXPECT_TRUE(dialog.Running()) << "the dialog chose";
+    ExpectDragEnded();
+    dialog.Kill();
 }
 
 // The entry dropped on a modern folder window, which has no address field: the window is

@@ -14,13 +14,15 @@ const char kTyped[] = "typed name.txt";
 
 class FileDialogs : public TrailkeepTest {
 protected:
-    // Shows a dialog of `kind` (open, save, item) at the start folder, the name typed, in
-    // front of the user.
+    // Shows a dialog of `kind` (open, save, item, pickfolder, browse) at the start folder,
+    // the name typed, in front of the user. The item dialog that opens files has a file
+    // type, as programs give it.
     void OpenDialog(const char* kind)
     {
         report_ = start_ + "\\report.txt";
+        const char* types = std::string(kind) == "item" ? " --types" : "";
         ASSERT_TRUE(Start(&dialog_, "file_dialog.exe",
-                          std::string("--kind ") + kind + " --folder \"" + start_ +
+                          std::string("--kind ") + kind + types + " --folder \"" + start_ +
                               "\" --name \"" + kTyped + "\" --report \"" + report_ + "\"",
                           ""));
         ASSERT_TRUE(WaitFor([&] { return (window_ = FindDialog(dialog_.info.dwProcessId)); }));
@@ -33,13 +35,7 @@ protected:
     {
         const std::string expected = folder + "\r\n" + kTyped + "\r\n";
         std::string shown;
-        const bool held = WaitFor([&] {
-            HWND fixture = FindWindowA("TkFileDialogFixture", nullptr);
-            DWORD_PTR answered = 0;
-            SendMessageTimeoutA(fixture, WM_APP, 0, 0, SMTO_ABORTIFHUNG, 5000, &answered);
-            shown = answered ? ReadFileBytes(report_) : "(no answer)";
-            return shown == expected;
-        });
+        const bool held = WaitFor([&] { return (shown = AskFileDialog(report_)) == expected; });
         if (held)
             return ::testing::AssertionSuccess();
         return ::testing::AssertionFailure() << "the dialog shows:\n" << shown;
@@ -123,6 +119,37 @@ TEST_F(FileDialogs, RegisteredFolderOverASaveDialogAndNothingOnceItClosed)
     Press(VK_RETURN);
     ASSERT_TRUE(WaitFor([] { return VisibleMenus().empty(); }));
     ExpectNothingElseHappened();
+}
+
+// A history entry chosen over a dialog that picks folders chooses nothing for its
+// program: the Browse-for-folder dialog selects the folder, the item dialog picking
+// folders stays as it was while Explorer opens the folder. Either way the dialog is still
+// up and its program still waits in it.
+TEST_F(FileDialogs, FolderPickersAreShownTheFolderAndNeverChoose)
+{
+    for (const char* kind : {"browse", "pickfolder"}) {
+        SCOPED_TRACE(kind);
+        Launch("[Path_Log]\r\nLog_00=C:\\Windows\r\nLog_01=" + target_ + "\r\n");
+        OpenDialog(kind);
+        OpenSubMenu(0);
+        Press(VK_DOWN);
+        Press(VK_RETURN);
+        if (kind == std::string("browse")) {
+            EXPECT_TRUE(Shows(target_));
+            EXPECT_TRUE(WaitFor([&] { return GetForegroundWindow() == window_; }));
+            ExpectNothingElseHappened();
+        } else {
+            EXPECT_TRUE(WaitFor([&] { return ExplorerProcesses() != explorers_; }, 60000))
+                << "Explorer did not open the folder";
+            EXPECT_TRUE(Shows(start_));
+            EndExplorersSince(explorers_);
+        }
+        EXPECT_TRUE(IsWindow(window_) && IsWindowVisible(window_)) << "the dialog closed";
+        EXPECT_TRUE(dialog_.Running()) << "the program returned from its dialog";
+        EXPECT_FALSE(FileExists(report_ + ".returned")) << ReadFileBytes(report_ + ".returned");
+        EXPECT_EQ(CloseTrailkeep(&tk_, main_), 0);
+        dialog_.Kill();
+    }
 }
 
 // Switched off, the choice opens the folder in Explorer as ever; the dialog stays.

@@ -104,7 +104,7 @@ TEST_F(Menus, ChosenEntryShownByAWindowComesForwardAndIsRecorded)
     ASSERT_EQ(RunTrailmenu(), 1);
     HWND folder = WaitForMenus(1);
     ASSERT_NE(folder, nullptr);
-    ClickItem(folder, 0, 3);  // フォルダ履歴
+    ClickItem(folder, 0, 4);  // フォルダ履歴, of four items
     HWND history = WaitForMenus(2);
     ASSERT_NE(history, nullptr);
     ClickItem(history, 1, 2);  // C:\Users

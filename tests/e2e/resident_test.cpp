@@ -46,8 +46,10 @@ TEST_F(Resident, HiddenWindowOneInstanceAndOrderlyExit)
     EXPECT_EQ(Value(ini, "Setting", "MaxLogData"), "20");
     EXPECT_EQ(IniKeys(ini, "Setting"),
               "MaxLogData LogDelay LogTourokuData LogRemovable LogNetwork OpenExistFolder "
-              "DeletedFolder DeletedFolderTime SwapMouseLR LogSort OpenMode SwitchFileDialog");
+              "DeletedFolder DeletedFolderTime SwapMouseLR LogSort OpenMode SwitchFileDialog "
+              "ShowOpenFolders");
     EXPECT_EQ(Value(ini, "Setting", "SwitchFileDialog"), "1");
+    EXPECT_EQ(Value(ini, "Setting", "ShowOpenFolders"), "1");
     for (const char* key : {"LogDelay", "LogTourokuData", "LogRemovable", "LogNetwork",
                             "OpenExistFolder", "DeletedFolder", "DeletedFolderTime",
                             "SwapMouseLR", "LogSort", "OpenMode"})

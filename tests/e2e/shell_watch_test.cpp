@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "shell_watch.h"
 
@@ -335,6 +336,116 @@ TEST_F(ShellWatch, NavigationReportedByHookAndWatcherIsRecordedOnce)
 // Wine's own folder window registers with Wine's list, which finds windows by folder but
 // cannot be enumerated. Found by Trailkeep, the visit is recorded at once; had Trailkeep
 // started Explorer instead, Wine's Explorer would have brought the window forward by itself
+
+// The open-folder sub-menu ("開いているフォルダ(&W)", fourth in the folder menu), opened with
+// the keyboard from an open folder menu; returns it.
+HWND OpenFolderListWithKeys()
+{
+    for (int i = 0; i < 4; ++i)
+        Press(VK_DOWN);
+    Press(VK_RIGHT);
+    return WaitForMenus(2);
+}
+
+// Brings `front` forward and above `behind` in the z-order. (Under Wine without a window
+// manager, activation alone leaves a window where it stands among the others.)
+bool RaiseAbove(HWND front, HWND behind)
+{
+    if (!BringToFront(front))
+        return false;
+    SetWindowPos(front, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    return WaitFor([&] {
+        for (HWND w = GetTopWindow(nullptr); w != nullptr; w = GetWindow(w, GW_HWNDNEXT)) {
+            if (w == front || w == behind)
+                return w == front;
+        }
+        return false;
+    });
+}
+
+std::wstring Wide(const std::string& path)
+{
+    wchar_t wide[MAX_PATH] = L"";
+    MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, wide, MAX_PATH);
+    return wide;
+}
+
+// Two folder windows, the second with two tabs, the first in front: the sub-menu lists
+// the three folders, front-most window first (chosen one by one over Wine's Open dialog
+// from the launcher, a fourth step down coming back to the first). Each shows in the
+// dialog, the typed name kept, and no Explorer starts. Chosen from the tray, the second
+// brings its window forward.
+TEST_F(ShellWatch, OpenFoldersListedFrontMostFirstGoToTheDialogOrComeForward)
+{
+    LaunchWatched("");
+    const std::string a = MakeScratchDir("open-a"), b = MakeScratchDir("open-b"),
+                      c = MakeScratchDir("open-c"), start = MakeScratchDir("open-start");
+    HWND tabA = Open(Wide(a).c_str());
+    HWND tabB = Open(Wide(b).c_str());
+    ASSERT_NE(tabA, nullptr);
+    ASSERT_NE(tabB, nullptr);
+    HWND rootA = GetAncestor(tabA, GA_ROOT), rootB = GetAncestor(tabB, GA_ROOT);
+    ASSERT_NE(NewTab(rootB, Wide(c).c_str()), nullptr);
+    ASSERT_TRUE(RaiseAbove(rootA, rootB));
+
+    const std::string report = dir_ + "\\report.txt";
+    Process dialog;
+    HWND window = StartFileDialog(&dialog, "open", start, report);
+    ASSERT_NE(window, nullptr);
+    ASSERT_TRUE(BringToFront(window));
+    const std::set<DWORD> explorers = ExplorerProcesses();
+    const std::string expected[] = {a, b, c, a};
+    for (int k = 0; k < 4; ++k) {
+        SCOPED_TRACE(k);
+        ASSERT_EQ(RunTrailmenu(), 1);
+        ASSERT_NE(WaitForMenus(1), nullptr);
+        ASSERT_NE(OpenFolderListWithKeys(), nullptr);
+        for (int i = 0; i < k; ++i)
+            Press(VK_DOWN);
+        Press(VK_RETURN);
+        std::string shown;
+        EXPECT_TRUE(WaitFor([&] {
+            return (shown = AskFileDialog(report)) == DialogShowing(expected[k]);
+        })) << shown;
+    }
+    EXPECT_EQ(ExplorerProcesses(), explorers) << "Explorer was started";
+    dialog.Kill();
+
+    ASSERT_TRUE(RaiseAbove(rootA, rootB));
+    ASSERT_NE(ClickTrayIcon(true), nullptr);
+    ASSERT_NE(OpenFolderListWithKeys(), nullptr);
+    Press(VK_DOWN);
+    Press(VK_RETURN);
+    EXPECT_TRUE(WaitFor([&] { return GetForegroundWindow() == rootB; }));
+    EXPECT_EQ(ExplorerProcesses(), explorers) << "Explorer was started";
+}
+
+// With no folder window the sub-menu holds its greyed placeholder, which Enter does not
+// choose. With ShowOpenFolders=0 there is no sub-menu: four steps down come back to the
+// history, whose entry is then chosen.
+TEST_F(ShellWatch, NoOpenFolderShowsThePlaceholderAndTheSettingRemovesTheSubMenu)
+{
+    const std::string entry = MakeScratchDir("open-entry");
+    const std::string ini = "[Path_Log]\r\nLog_00=" + entry + "\r\n";
+    LaunchWatched(ini);
+    const std::set<DWORD> explorers = ExplorerProcesses();
+    ASSERT_NE(ClickTrayIcon(true), nullptr);
+    ASSERT_NE(OpenFolderListWithKeys(), nullptr);
+    Press(VK_RETURN);
+    EXPECT_EQ(WaitForMenus(2), VisibleMenus().front()) << "the placeholder was chosen";
+    EXPECT_TRUE(CloseMenus());
+    EXPECT_EQ(ExplorerProcesses(), explorers) << "Explorer was started";
+    ASSERT_EQ(CloseTrailkeep(&tk_, main_), 0);
+
+    LaunchWatched("[Setting]\r\nShowOpenFolders=0\r\n" + ini);
+    ASSERT_NE(ClickTrayIcon(true), nullptr);
+    ASSERT_NE(OpenFolderListWithKeys(), nullptr);
+    Press(VK_RETURN);
+    EXPECT_TRUE(WaitFor([&] { return ExplorerProcesses() != explorers; }, 60000))
+        << "the history entry was not opened";
+    EndExplorersSince(explorers);
+}
+
 // and nothing would have been recorded.
 TEST_F(TrailkeepTest, ChosenEntryShownByWinesOwnFolderWindowIsFoundThroughItsList)
 {

@@ -523,6 +523,50 @@ bool SelectInPicker(HWND picker, const std::string& path)
     return WaitFor([&] { return TreeSelectionText(tree) == name; });
 }
 
+std::vector<std::string> MenuTexts(HWND menuWindow)
+{
+    std::vector<std::string> texts;
+    DWORD_PTR menu = 0;
+    SendMessageTimeoutA(menuWindow, MN_GETHMENU, 0, 0, SMTO_ABORTIFHUNG, 5000, &menu);
+    HMENU handle = reinterpret_cast<HMENU>(menu);
+    const int count = menu != 0 ? GetMenuItemCount(handle) : 0;
+    for (int i = 0; i < count; ++i) {
+        char text[MAX_PATH] = "";
+        GetMenuStringA(handle, i, text, sizeof text, MF_BYPOSITION);
+        const bool grey = (GetMenuState(handle, i, MF_BYPOSITION) & MF_GRAYED) != 0;
+        texts.push_back((grey ? "(grey)" : "") + std::string(text));
+    }
+    return texts;
+}
+
+std::string AskFileDialog(const std::string& report)
+{
+    HWND fixture = FindWindowA("TkFileDialogFixture", nullptr);
+    DWORD_PTR answered = 0;
+    SendMessageTimeoutA(fixture, WM_APP, 0, 0, SMTO_ABORTIFHUNG, 5000, &answered);
+    return answered ? ReadFileBytes(report) : "(no answer)";
+}
+
+std::string DialogShowing(const std::string& folder)
+{
+    return folder + "\r\n" + kTypedName + "\r\n";
+}
+
+HWND StartFileDialog(Process* process, const char* kind, const std::string& folder,
+                     const std::string& report)
+{
+    if (!Start(process, "file_dialog.exe",
+               std::string("--kind ") + kind + " --folder \"" + folder + "\" --name \"" +
+                   kTypedName + "\" --report \"" + report + "\"",
+               ""))
+        return nullptr;
+    HWND window = nullptr;
+    if (!WaitFor([&] { return (window = FindDialog(process->info.dwProcessId)) != nullptr; }) ||
+        !WaitFor([&] { return AskFileDialog(report) == DialogShowing(folder); }))
+        return nullptr;
+    return window;
+}
+
 std::vector<HWND> VisibleMenus()
 {
     std::vector<HWND> menus;

@@ -125,6 +125,21 @@ std::vector<HWND> VisibleMenus();
 HWND WaitForMenus(size_t count);
 // Closes every open menu with Escape; returns whether none is left.
 bool CloseMenus();
+// The items of the menu shown in a menu window ("#32768"), one text each; a greyed item's
+// text starts with "(grey)".
+std::vector<std::string> MenuTexts(HWND menuWindow);
+
+// What the file_dialog fixture's dialog shows: its folder and name lines as it writes them
+// into `report`, or "(no answer)".
+std::string AskFileDialog(const std::string& report);
+// The file name the tests type into the fixture's dialogs.
+constexpr char kTypedName[] = "typed name.txt";
+// What AskFileDialog reads while the dialog shows `folder` with kTypedName.
+std::string DialogShowing(const std::string& folder);
+// Starts the file_dialog fixture's dialog of `kind` at `folder` with kTypedName, reporting
+// into `report`; returns the dialog once it shows both (null when it never does).
+HWND StartFileDialog(Process* process, const char* kind, const std::string& folder,
+                     const std::string& report);
 
 // The centre of Trailkeep's tray icon. Without a shell, Wine shows tray icons in a window
 // of its own at the top-left corner; Trailkeep's is the only icon there in the tests.

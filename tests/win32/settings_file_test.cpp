@@ -49,6 +49,7 @@ TEST_F(SettingsFile, MissingFileGivesDefaultsAndEmptyLists)
     LoadSettings();
     EXPECT_EQ(MaxLogData, 20);
     EXPECT_EQ(SwitchFileDialog, 1);
+    EXPECT_EQ(ShowOpenFolders, 1);
     for (int value : {LogDelay, LogTourokuData, LogRemovable, LogNetwork, OpenExistFolder,
                       DeletedFolder, DeletedFolderTime, SwapMouseLR, LogSort, OpenMode, DebugBeep})
         EXPECT_EQ(value, 0);
