@@ -588,4 +588,68 @@ TEST_F(Drags, HoverThenDropNavigatesExplorer)
     ExpectDragEnded();
 }
 
+// The marker drawn at the scale of the screen: 32 pixels wide at 100 %, 48 at 150 %,
+// measured from its hot spot, the top-left corner, which stands at the cursor.
+TEST_F(Drags, MarkerIsDrawnAtTheScreensScale)
+{
+    HDC dc = GetDC(nullptr);
+    const int dpi = GetDeviceCaps(dc, LOGPIXELSX);
+    ReleaseDC(nullptr, dc);
+    Explorer other;
+    ASSERT_TRUE(StartExplorer(&other, "not explorer", "--class Notepad"));
+    Launch(kTwoEntries);
+    const POINT spot = {Centre(other.window).x - 60, Centre(other.window).y - 20};
+    // Room around the spot for the largest marker, and for a marker drawn off the spot.
+    constexpr int kSpan = 160;
+    const POINT corner = {spot.x - kSpan / 4, spot.y - kSpan / 4};
+    auto area = [&] {
+        std::vector<DWORD> pixels(kSpan * kSpan);
+        BITMAPINFO info = AreaFormat();
+        info.bmiHeader.biWidth = kSpan;
+        info.bmiHeader.biHeight = -kSpan;
+        HDC screen = GetDC(nullptr);
+        HDC memory = CreateCompatibleDC(screen);
+        void* bits = nullptr;
+        HBITMAP dib = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+        HGDIOBJ initial = SelectObject(memory, dib);
+        BitBlt(memory, 0, 0, kSpan, kSpan, screen, corner.x, corner.y, SRCCOPY | CAPTUREBLT);
+        GdiFlush();
+        memcpy(pixels.data(), bits, pixels.size() * sizeof(DWORD));
+        SelectObject(memory, initial);
+        DeleteObject(dib);
+        DeleteDC(memory);
+        ReleaseDC(nullptr, screen);
+        return ColoursOnly(pixels);
+    };
+    const std::vector<DWORD> before = area();
+    // What the marker changed: its extent on the screen.
+    RECT drawn = {};
+    auto measure = [&] {
+        const std::vector<DWORD> now = area();
+        SetRectEmpty(&drawn);
+        for (int i = 0; i < kSpan * kSpan; ++i) {
+            if (now[i] == before[i])
+                continue;
+            const RECT pixel = {corner.x + i % kSpan, corner.y + i / kSpan,
+                                corner.x + i % kSpan + 1, corner.y + i / kSpan + 1};
+            UnionRect(&drawn, &drawn, &pixel);
+        }
+        return !IsRectEmpty(&drawn) && drawn.left >= spot.x && drawn.top >= spot.y;
+    };
+
+    HWND history = OpenHistory();
+    ASSERT_NE(history, nullptr);
+    ASSERT_TRUE(StartDrag(history, 0, 2));
+    ASSERT_TRUE(DragTo(spot));
+    EXPECT_TRUE(WaitFor(measure)) << "no marker drawn right of and below the cursor";
+    // The drawing fills its bitmap but for a column of white (transparent) at each side.
+    const int width = drawn.right - spot.x;
+    EXPECT_NEAR(width, MulDiv(kMarkerSize, dpi, 96), dpi > 96 ? 2 : 1) << "at " << dpi << " dpi";
+    EXPECT_LE(drawn.left - spot.x, MulDiv(2, dpi, 96)) << "the marker stands off the cursor";
+    MouseButton(false);
+    EXPECT_TRUE(WaitFor([&] { return area() == before; }))
+        << "the screen under the marker was not put back";
+    ExpectDragEnded();
+}
+
 }  // namespace

@@ -92,9 +92,28 @@ tk_windows_test(tk_e2e_tests e2e
     e2e/drag_test.cpp
     e2e/dialogs_test.cpp
     e2e/shell_watch_test.cpp
-    e2e/filedialog_test.cpp)
+    e2e/filedialog_test.cpp
+    e2e/scale_test.cpp)
 add_dependencies(tk_e2e_tests Trailkeep Trailhook Trailmenu standin_explorer standin_taskbar
     standin_shell file_dialog)
+
+# --- At a display scale of 150 %: a prefix and display of their own ---------------------
+# Wine takes the scale for a whole session, so the scaled tests cannot share the prefix of
+# the others. They run the scale-aware end-to-end tests (which run at 100 % above as well)
+# and the drop of a dragged entry. TK_EXPECT_DPI makes a prefix that did not scale fail them.
+set(TK_SCALED_ENV TK_WINE_ROOT=${CMAKE_BINARY_DIR}/wine-144 TK_WINE_DPI=144 TK_EXPECT_DPI=144
+    "TK_PEER_BIN=${TK_PEER_BIN_WINDOWS}")
+add_test(NAME wine.scaled.start COMMAND ${CMAKE_BINARY_DIR}/tkwine start)
+add_test(NAME wine.scaled.stop COMMAND ${CMAKE_BINARY_DIR}/tkwine stop)
+set_tests_properties(wine.scaled.start PROPERTIES FIXTURES_SETUP wine144 TIMEOUT 300)
+set_tests_properties(wine.scaled.stop PROPERTIES FIXTURES_CLEANUP wine144)
+add_test(NAME e2e.scaled.AtTheScreensScale COMMAND tk_e2e_tests --gtest_filter=Scale.*)
+add_test(NAME e2e.scaled.DropOnExplorer
+    COMMAND tk_e2e_tests --gtest_filter=Drags.EntryDroppedOnExplorerTakesItThere:Drags.MarkerIsDrawnAtTheScreensScale)
+set_tests_properties(wine.scaled.start wine.scaled.stop e2e.scaled.AtTheScreensScale
+    e2e.scaled.DropOnExplorer PROPERTIES ENVIRONMENT "${TK_SCALED_ENV}" LABELS e2e)
+set_tests_properties(e2e.scaled.AtTheScreensScale e2e.scaled.DropOnExplorer PROPERTIES
+    FIXTURES_REQUIRED wine144 RESOURCE_LOCK desktop TIMEOUT 180)
 
 # --- Benchmark: not a test; prints figures --------------------------------------------
 # `cmake --build --preset test --target bench` builds what it needs and runs it: the hook's
