@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "fixtures/standin_shell.h"
+#include "screencheck.h"
 #include "testsupport.h"
 
 #include "core/protocol.h"
@@ -592,9 +593,7 @@ TEST_F(Drags, HoverThenDropNavigatesExplorer)
 // measured from its hot spot, the top-left corner, which stands at the cursor.
 TEST_F(Drags, MarkerIsDrawnAtTheScreensScale)
 {
-    HDC dc = GetDC(nullptr);
-    const int dpi = GetDeviceCaps(dc, LOGPIXELSX);
-    ReleaseDC(nullptr, dc);
+    const int dpi = ScreenDpi();
     Explorer other;
     ASSERT_TRUE(StartExplorer(&other, "not explorer", "--class Notepad"));
     Launch(kTwoEntries);
@@ -602,25 +601,7 @@ TEST_F(Drags, MarkerIsDrawnAtTheScreensScale)
     // Room around the spot for the largest marker, and for a marker drawn off the spot.
     constexpr int kSpan = 160;
     const POINT corner = {spot.x - kSpan / 4, spot.y - kSpan / 4};
-    auto area = [&] {
-        std::vector<DWORD> pixels(kSpan * kSpan);
-        BITMAPINFO info = AreaFormat();
-        info.bmiHeader.biWidth = kSpan;
-        info.bmiHeader.biHeight = -kSpan;
-        HDC screen = GetDC(nullptr);
-        HDC memory = CreateCompatibleDC(screen);
-        void* bits = nullptr;
-        HBITMAP dib = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-        HGDIOBJ initial = SelectObject(memory, dib);
-        BitBlt(memory, 0, 0, kSpan, kSpan, screen, corner.x, corner.y, SRCCOPY | CAPTUREBLT);
-        GdiFlush();
-        memcpy(pixels.data(), bits, pixels.size() * sizeof(DWORD));
-        SelectObject(memory, initial);
-        DeleteObject(dib);
-        DeleteDC(memory);
-        ReleaseDC(nullptr, screen);
-        return ColoursOnly(pixels);
-    };
+    auto area = [&] { return ReadScreenArea(corner, kSpan, kSpan); };
     const std::vector<DWORD> before = area();
     // What the marker changed: its extent on the screen.
     RECT drawn = {};
