@@ -30,14 +30,7 @@ using Area = std::vector<DWORD>;
 
 BITMAPINFO AreaFormat()
 {
-    BITMAPINFO info = {};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = kMarkerSize;
-    info.bmiHeader.biHeight = -kMarkerSize;  // top row first
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
-    return info;
+    return PixelFormat(kMarkerSize, kMarkerSize);
 }
 
 Area ColoursOnly(Area area)
@@ -50,21 +43,7 @@ Area ColoursOnly(Area area)
 // The screen area whose top-left corner is `at`.
 Area ReadScreen(POINT at)
 {
-    BITMAPINFO info = AreaFormat();
-    void* bits = nullptr;
-    HDC screen = GetDC(nullptr);
-    HDC memory = CreateCompatibleDC(screen);
-    HBITMAP dib = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    HGDIOBJ initial = SelectObject(memory, dib);
-    BitBlt(memory, 0, 0, kMarkerSize, kMarkerSize, screen, at.x, at.y, SRCCOPY | CAPTUREBLT);
-    GdiFlush();
-    const DWORD* pixels = static_cast<const DWORD*>(bits);
-    Area area(pixels, pixels + kMarkerSize * kMarkerSize);
-    SelectObject(memory, initial);
-    DeleteObject(dib);
-    DeleteDC(memory);
-    ReleaseDC(nullptr, screen);
-    return ColoursOnly(area);
+    return ReadScreenArea(at, kMarkerSize, kMarkerSize);
 }
 
 // The marker as Trailkeep.exe carries it: bitmap 600.

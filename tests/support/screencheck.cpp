@@ -18,9 +18,8 @@ int ScreenDpi()
     return dpi;
 }
 
-std::vector<DWORD> ReadScreenArea(POINT at, int width, int height)
+BITMAPINFO PixelFormat(int width, int height)
 {
-    std::vector<DWORD> pixels(width * height);
     BITMAPINFO info = {};
     info.bmiHeader.biSize = sizeof info.bmiHeader;
     info.bmiHeader.biWidth = width;
@@ -28,6 +27,13 @@ std::vector<DWORD> ReadScreenArea(POINT at, int width, int height)
     info.bmiHeader.biPlanes = 1;
     info.bmiHeader.biBitCount = 32;
     info.bmiHeader.biCompression = BI_RGB;
+    return info;
+}
+
+std::vector<DWORD> ReadScreenArea(POINT at, int width, int height)
+{
+    std::vector<DWORD> pixels(width * height);
+    BITMAPINFO info = PixelFormat(width, height);
     HDC screen = GetDC(nullptr);
     HDC memory = CreateCompatibleDC(screen);
     void* bits = nullptr;
@@ -54,12 +60,7 @@ std::vector<DWORD> IconFrame(const std::string& file, int id, int size)
                                    : nullptr;
     ICONINFO info = {};
     if (icon != nullptr && GetIconInfo(icon, &info)) {
-        BITMAPINFO format = {};
-        format.bmiHeader.biSize = sizeof format.bmiHeader;
-        format.bmiHeader.biWidth = size;
-        format.bmiHeader.biHeight = -size;
-        format.bmiHeader.biPlanes = 1;
-        format.bmiHeader.biBitCount = 32;
+        BITMAPINFO format = PixelFormat(size, size);
         pixels.resize(size * size);
         HDC screen = GetDC(nullptr);
         if (GetDIBits(screen, info.hbmColor, 0, size, pixels.data(), &format, DIB_RGB_COLORS) !=

@@ -22,6 +22,9 @@ int ScreenDpi();
 // Whether `inner` lies wholly inside `outer`.
 bool Contains(const RECT& outer, const RECT& inner);
 
+// 32-bit pixels, top row first: the format the readers here give.
+BITMAPINFO PixelFormat(int width, int height);
+
 // A width x height area of the screen whose top-left corner is `at`, row by row from the
 // top, each pixel 0x00RRGGBB.
 std::vector<DWORD> ReadScreenArea(POINT at, int width, int height);
