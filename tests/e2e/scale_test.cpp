@@ -159,4 +159,30 @@ TEST_F(Scale, TrayIconIsTheFrameOfTheSmallIconSize)
                                 << " frame of the icon as drawn";
 }
 
+// A shell that starts again has no icons: it announces its new taskbar ("TaskbarCreated"),
+// and Trailkeep adds its icon anew. (The shell's loss is played by deleting the icon
+// under Trailkeep's window and id.)
+class TrayIcon : public TrailkeepTest {};
+
+TEST_F(TrayIcon, ComesBackWhenTheTaskbarIsMadeAgain)
+{
+    Launch("");
+    POINT centre;
+    ASSERT_TRUE(TrayIconCentre(&centre));
+    NOTIFYICONDATAA icon = {};
+    icon.cbSize = NOTIFYICONDATAA_V1_SIZE;
+    icon.hWnd = main_;
+    icon.uID = TK_ICON_ID;
+    ASSERT_TRUE(Shell_NotifyIconA(NIM_DELETE, &icon));
+    auto iconShown = [] {
+        HWND tray = FindWindowA("__winex11_standalone_tray", nullptr);
+        HWND shown = tray != nullptr ? FindWindowExA(tray, nullptr, "__winex11_tray_icon", nullptr)
+                                     : nullptr;
+        return shown != nullptr && IsWindowVisible(shown);
+    };
+    ASSERT_TRUE(WaitFor([&] { return !iconShown(); })) << "the icon was not taken away";
+    PostMessageA(main_, RegisterWindowMessageA("TaskbarCreated"), 0, 0);
+    EXPECT_TRUE(WaitFor(iconShown)) << "the icon did not come back";
+}
+
 }  // namespace
