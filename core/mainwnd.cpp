@@ -2,6 +2,7 @@
 #include <windows.h>
 
 #include "capture.h"
+#include "dpi.h"
 #include "protocol.h"
 #include "shellwatch.h"
 #include "trailkeep.h"
@@ -89,9 +90,23 @@ static LRESULT OnTimer(WPARAM id)
     return 0;
 }
 
+#ifndef WM_DPICHANGED
+#define WM_DPICHANGED 0x02E0
+#endif
+
+// Explorer's broadcast to the top-level windows when it has made a taskbar: it started
+// (again), and has no notification-area icons yet.
+static UINT gTaskbarCreatedMsg;
+
 static LRESULT Dispatch(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam)
 {
     LookUpTaskbarOnce();
+    if (gTaskbarCreatedMsg == 0)
+        gTaskbarCreatedMsg = RegisterWindowMessageA("TaskbarCreated");
+    if (msg == gTaskbarCreatedMsg) {
+        RenewTrayIcon(DpiOfWindow(wnd), 1);
+        return DefWindowProcA(wnd, msg, wParam, lParam);
+    }
     switch (msg) {
     case WM_CREATE: return OnCreate(wnd);
     case WM_DESTROY: PostQuitMessage(0); return 0;
@@ -109,6 +124,9 @@ static LRESULT Dispatch(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam)
     case WM_TK_DRAGHOVER: OnDragHover(); return 0;
     case WM_TK_DROP: OnDrop(); return 0;
     case WM_TK_SHELLNAV: OnShellNavigation(); return 0;
+    // The scale of the main window's monitor changed (the primary one, where the
+    // notification area is): the new scale is in the low word.
+    case WM_DPICHANGED: RenewTrayIcon(LOWORD(wParam), 0); return 0;
     }
     return DefWindowProcW(wnd, msg, wParam, lParam);
 }

@@ -56,5 +56,9 @@ void OnSettingsCommand(void);
 
 // The tray icon (tray.cpp).
 void AddTrayIcon(void);
+// Loads the icon again at the small-icon size of `dpi` and hands it to the shell: the scale
+// changed (WM_DPICHANGED), or a taskbar was made ("TaskbarCreated": the shell started
+// again, which then has no icon of Trailkeep's, or the scale changed).
+void RenewTrayIcon(int dpi, int shellRestarted);
 void SetTrayCallback(int on);
 void DeleteTrayIcon(void);

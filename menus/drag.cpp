@@ -8,14 +8,17 @@
 #include "menus.h"
 #include "openfolder.h"
 
+#include "../core/dpi.h"
 #include "../core/paths.h"
 #include "../core/peers.h"
+#include "../core/scale.h"
 #include "../core/shellwatch.h"
 #include "../core/trailkeep.h"
 
 enum {
-    kMarkerBitmap = 600,            // resource id of the 32 x 32 drag marker
-    kMarkerSize = 32,
+    kMarkerBitmap = 600,            // resource ids of the drag marker: 600 the 32 x 32 one
+                                    // of 100 %, 601 to 604 those of 125 % to 200 %
+    kMarkerSaveSize = 64,           // the largest marker: the save-under fits each
     kMarkerTransparent = 0xFFFFFF,  // white
     kFocusAttempts = 150,           // of 10 ms each: the wait for the edit's focus, 1.5 s
     kSetTextTimeoutMs = 5000,       // for an Explorer window that does not answer
@@ -23,13 +26,15 @@ enum {
     kClassSize = 20,
 };
 
-// Drawing state of the marker: loaded once and kept; the rest made once per drag.
-static HBITMAP gMarker;         // the marker bitmap
+// Drawing state of the marker: each bitmap loaded at its first use and kept; the rest made
+// once per drag.
+static HBITMAP gMarkers[kMarkerSizeCount];  // the marker of each scale, by kMarkerSizes
 static HDC gScreenDC;           // the whole screen; null while no drawing is under way
 static HBITMAP gSaveBitmap;     // the screen area under the marker
 static HDC gMemDC;              // holds the save bitmap or the marker in turn
 static HGDIOBJ gInitialBitmap;  // what the memory context held when it was made
 static POINT gLastDrawn;        // top-left corner of the marker on screen
+static int gLastSize;           // its width and height there
 
 // The main window's copies of the taskbar windows.
 static HWND gTaskbar;
@@ -46,37 +51,55 @@ static int gDropQueued;
 static const char16_t kFolderSetOK[] = u"FolderSetOK";  // 11 characters and the NUL: 12 units
 enum { kEditHandleOffset = 12 };                          // in units, after the marker
 
+// The marker for the monitor under a point: drawn for that monitor's scale (bitmaps for
+// 100 %, 125 %, 150 %, 175 % and 200 %, the nearest one taken), not stretched, so that it
+// stays sharp and its white stays exactly the transparent colour. Its size goes to `size`.
+static HBITMAP MarkerAt(POINT point, int* size)
+{
+    const int index = MarkerIndexForDpi(DpiAtPoint(point));
+    if (gMarkers[index] == nullptr)
+        gMarkers[index] = static_cast<HBITMAP>(
+            LoadImageA(gInstance, MAKEINTRESOURCEA(kMarkerBitmap + index), IMAGE_BITMAP, 0, 0,
+                       LR_SHARED | LR_DEFAULTSIZE));
+    *size = kMarkerSizes[index];
+    return gMarkers[index];
+}
+
 int DrawDragMarker(POINT point, int mode)
 {
-    if (gMarker == nullptr)
-        gMarker = static_cast<HBITMAP>(LoadImageA(gInstance, MAKEINTRESOURCEA(kMarkerBitmap),
-                                                  IMAGE_BITMAP, 0, 0,
-                                                  LR_SHARED | LR_DEFAULTSIZE));
+    // The point is in the physical pixels of the screen, as the menu mouse hook, the cursor
+    // and the screen's device context all count them in a per-monitor-aware program. The
+    // marker's top-left corner is its hot spot, placed at the point on every monitor, left
+    // of and above the primary one (negative coordinates) too.
     switch (mode) {
     case kMarkerBegin:
         if (gScreenDC != nullptr)
             return 0;
         gScreenDC = GetDC(nullptr);
-        gSaveBitmap = CreateCompatibleBitmap(gScreenDC, kMarkerSize, kMarkerSize);
+        gSaveBitmap = CreateCompatibleBitmap(gScreenDC, kMarkerSaveSize, kMarkerSaveSize);
         gMemDC = CreateCompatibleDC(gScreenDC);
         gInitialBitmap = SelectObject(gMemDC, gSaveBitmap);
         return 1;
-    case kMarkerDraw:
+    case kMarkerDraw: {
         if (gScreenDC == nullptr)
             return 0;
+        int size = 0;
+        HBITMAP marker = MarkerAt(point, &size);
         SelectObject(gMemDC, gSaveBitmap);
-        BitBlt(gMemDC, 0, 0, kMarkerSize, kMarkerSize, gScreenDC, point.x, point.y,
-               SRCCOPY | CAPTUREBLT);
-        SelectObject(gMemDC, gMarker);
-        TransparentBlt(gScreenDC, point.x, point.y, kMarkerSize, kMarkerSize, gMemDC, 0, 0,
-                       kMarkerSize, kMarkerSize, kMarkerTransparent);
+        BitBlt(gMemDC, 0, 0, size, size, gScreenDC, point.x, point.y, SRCCOPY | CAPTUREBLT);
+        SelectObject(gMemDC, marker);
+        TransparentBlt(gScreenDC, point.x, point.y, size, size, gMemDC, 0, 0, size, size,
+                       kMarkerTransparent);
         gLastDrawn = point;
+        gLastSize = size;
         return 0;
+    }
     case kMarkerRemove:
         if (gScreenDC == nullptr)
             return 0;
+        // The area saved when it was drawn, on whichever monitor that was.
         SelectObject(gMemDC, gSaveBitmap);
-        BitBlt(gScreenDC, gLastDrawn.x, gLastDrawn.y, kMarkerSize, kMarkerSize, gMemDC, 0, 0,
+        BitBlt(gScreenDC, gLastDrawn.x, gLastDrawn.y, gLastSize, gLastSize, gMemDC, 0, 0,
                SRCCOPY);
         return 0;
     case kMarkerEnd:

@@ -8,6 +8,7 @@
 #include "dragstate.h"
 #include "menus.h"
 
+#include "../core/dpi.h"
 #include "../core/paths.h"
 #include "../core/protocol.h"
 #include "../core/trailkeep.h"
@@ -181,8 +182,11 @@ static void RunDragEvent(int event, int ownClick = 0)
     facts.press = {gPressPoint.x, gPressPoint.y};
     facts.current = {gCurPoint.x, gCurPoint.y};
     facts.cursor = {cursor.x, cursor.y};
-    facts.cxDrag = GetSystemMetrics(SM_CXDRAG);
-    facts.cyDrag = GetSystemMetrics(SM_CYDRAG);
+    // The thresholds of the monitor under the cursor, in its physical pixels, the ones the
+    // points are counted in.
+    const int dpi = DpiAtPoint(cursor);
+    facts.cxDrag = MetricForDpi(SM_CXDRAG, dpi);
+    facts.cyDrag = MetricForDpi(SM_CYDRAG, dpi);
     facts.ownClick = ownClick;
     if (event == kDragHoverPosted || event == kDragHoverTimer)
         facts.buttonUp = DragButtonUp();

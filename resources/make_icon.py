@@ -1,7 +1,10 @@
 #!/usr/bin/env python3
 """Draws Trailkeeper's program icon (a folder with a trail of footprints) into
-trailkeep.ico: 16x16 and 32x32, 32-bit colour with an AND mask. Run by hand when the
-design changes; the build uses the committed .ico."""
+trailkeep.ico: one frame for the small-icon size of each common display scale (16, 20,
+24, 32, 40 and 48 pixels: 100 % to 300 % of 16, and the large icon of 100 % to 150 %),
+32-bit colour with an AND mask. Windows picks the frame of the size it asks for, so no
+frame is shrunk or stretched at these scales. Run by hand when the design changes; the
+build uses the committed .ico (resource 400 in trailkeep.rc)."""
 import struct
 import sys
 
@@ -49,11 +52,14 @@ def dib(size):
     return header + colour + mask
 
 
+SIZES = (16, 20, 24, 32, 40, 48)
+
+
 def main(out):
-    images = [dib(16), dib(32)]
+    images = [dib(size) for size in SIZES]
     data = struct.pack('<HHH', 0, 1, len(images))
     offset = 6 + 16 * len(images)
-    for size, image in zip((16, 32), images):
+    for size, image in zip(SIZES, images):
         data += struct.pack('<BBBBHHII', size, size, 0, 0, 1, 32, len(image), offset)
         offset += len(image)
     for image in images:

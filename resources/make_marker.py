@@ -1,8 +1,13 @@
 #!/usr/bin/env python3
-"""Draws the drag marker (bitmap 600) into dragmarker.bmp: 32x32, 16 colours, two black
-footprints over a yellow folder on white. White is the transparent colour: the marker is
-blitted with it left out, so nothing of the drawing itself may be white. Run by hand when
-the design changes; the build uses the committed .bmp."""
+"""Draws the drag marker into dragmarker.bmp (bitmap 600, 32x32, for 100 % display
+scale) and dragmarker-40/48/56/64.bmp (bitmaps 601 to 604, for 125 %, 150 %, 175 % and
+200 %): 16 colours, two black footprints over a yellow folder on white. White is the
+transparent colour: the marker is blitted with it left out, so nothing of the drawing
+itself may be white. The larger ones are drawn from the same 32 x 32 design, each pixel
+taking the colour of the design at its centre: no blending, so no near-white fringe stays
+opaque around the keyed-out white. Run by hand when the design changes; the build uses
+the committed .bmp files."""
+import os
 import struct
 import sys
 
@@ -53,23 +58,41 @@ def draw():
     return px
 
 
+def scaled(px, size):
+    """The 32 x 32 design at size x size: each pixel the colour of the design at its
+    centre. Every design column (and row) becomes whole pixels, the same ones all the way
+    down (and across), so the shapes keep their edges straight."""
+    return [[px[(2 * y + 1) * SIZE // (2 * size)][(2 * x + 1) * SIZE // (2 * size)]
+             for x in range(size)] for y in range(size)]
+
+
 def bmp(px):
-    row = SIZE // 2                                  # two pixels a byte, 16 bytes a row
+    size = len(px)
+    row = (size // 2 + 3) // 4 * 4                   # two pixels a byte, rows of 4 bytes
     pixels = bytearray()
-    for y in range(SIZE - 1, -1, -1):                # bottom-up rows
-        for x in range(0, SIZE, 2):
-            pixels.append(px[y][x] << 4 | px[y][x + 1])
+    for y in range(size - 1, -1, -1):                # bottom-up rows
+        line = bytearray(row)
+        for x in range(0, size, 2):
+            line[x // 2] = px[y][x] << 4 | px[y][x + 1]
+        pixels += line
     palette = b''.join(bytes((b, g, r, 0)) for (r, g, b) in PALETTE)
-    info = struct.pack('<IiiHHIIiiII', 40, SIZE, SIZE, 1, 4, 0, row * SIZE, 0, 0, 16, 0)
+    info = struct.pack('<IiiHHIIiiII', 40, size, size, 1, 4, 0, row * size, 0, 0, 16, 0)
     offset = 14 + len(info) + len(palette)
     header = struct.pack('<2sIHHI', b'BM', offset + len(pixels), 0, 0, offset)
     return header + info + palette + bytes(pixels)
 
 
-def main(out):
-    with open(out, 'wb') as f:
-        f.write(bmp(draw()))
+# Sizes and files: 100 %, 125 %, 150 %, 175 % and 200 % of the 32 x 32 marker.
+SIZES = ((32, 'dragmarker.bmp'), (40, 'dragmarker-40.bmp'), (48, 'dragmarker-48.bmp'),
+         (56, 'dragmarker-56.bmp'), (64, 'dragmarker-64.bmp'))
+
+
+def main(folder):
+    design = draw()
+    for size, name in SIZES:
+        with open(os.path.join(folder, name), 'wb') as f:
+            f.write(bmp(scaled(design, size)))
 
 
 if __name__ == '__main__':
-    main(sys.argv[1] if len(sys.argv) > 1 else 'dragmarker.bmp')
+    main(sys.argv[1] if len(sys.argv) > 1 else '.')

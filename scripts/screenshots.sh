@@ -11,7 +11,8 @@ set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 cd "$top"
 preset=${1:-test-x64}
-pictures=(folder-menu tray-menu settings registered-folders about drag file-dialog)
+pictures=(folder-menu tray-menu settings registered-folders about drag file-dialog
+          folder-menu-150 settings-150)
 
 bash scripts/install-deps.sh
 cmake --preset "$preset" >/dev/null
@@ -25,17 +26,25 @@ mkdir -p "$work/sample" "$work/out"
 iconv -f UTF-8 -t CP932 tests/screenshots/sample.ini | sed 's/$/\r/' >"$work/sample/Trailkeep.ini"
 windows_path() { printf 'Z:%s' "${1//\//\\}"; }
 
-# A prefix and display of their own, kept for the next run: the pictures neither disturb
-# nor depend on tests running in the same tree.
-export TK_WINE_ROOT="$tree/screenshots-wine"
-"$tree/tkwine" start
-trap '"$tree/tkwine" stop' EXIT
-# With no window manager on the virtual display, Wine draws the windows' captions and
-# frames itself only when told to; otherwise dialogs would show without their caption.
-"$tree/tkwine" run reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /d N /f >/dev/null
+# Prefixes and displays of their own, kept for the next run: the pictures neither disturb
+# nor depend on tests running in the same tree. One at 100 %, one at 150 % (144 dpi), where
+# the folder menu and the settings dialog are pictured once more.
+roots=("$tree/screenshots-wine" "$tree/screenshots-wine-144")
+trap 'for r in "${roots[@]}"; do TK_WINE_ROOT="$r" "$tree/tkwine" stop; done' EXIT
 status=0
-"$tree/tkwine" run "$tree/bin/tk_screenshots.exe" \
-    "$(windows_path "$work/sample")" "$(windows_path "$work/out")" || status=$?
+shoot() {  # ROOT DPI [SUFFIX]
+    local root=$1 dpi=$2
+    shift 2
+    TK_WINE_ROOT="$root" TK_WINE_DPI="$dpi" "$tree/tkwine" start
+    # With no window manager on the virtual display, Wine draws the windows' captions and
+    # frames itself only when told to; otherwise dialogs would show without their caption.
+    TK_WINE_ROOT="$root" "$tree/tkwine" run reg add 'HKCU\Software\Wine\X11 Driver' \
+        /v Decorated /d N /f >/dev/null
+    TK_WINE_ROOT="$root" "$tree/tkwine" run "$tree/bin/tk_screenshots.exe" \
+        "$(windows_path "$work/sample")" "$(windows_path "$work/out")" "$@" || status=$?
+}
+shoot "${roots[0]}" 96
+shoot "${roots[1]}" 144 -150
 
 missing=()
 for name in "${pictures[@]}"; do

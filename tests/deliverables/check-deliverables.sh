@@ -96,19 +96,33 @@ check "Trailmenu.exe imports only kernel32 and user32" $?
 
 resources=$("$windres" -i "$bin/Trailkeep.exe" -O rc 2>/dev/null | grep -vE '^\s+0x')
 langs=$(printf '%s\n' "$resources" | sed -n 's/^LANGUAGE //p' | sort -u | tr '\n' ' ')
-[ "$langs" = "17, 1 " ]
-check "Trailkeep.exe resources are Japanese (LANGUAGE 17, 1; has: $langs)" $?
+# The manifest is language neutral (0, 0), as Windows looks it up; everything else Japanese.
+[ "$langs" = "0, 0 17, 1 " ]
+check "Trailkeep.exe resources are Japanese, the manifest neutral (LANGUAGE 17, 1 and 0, 0; has: $langs)" $?
 printf '%s\n' "$resources" | grep -q '^400 14 /\* RT_GROUP_ICON \*/'
 check "Trailkeep.exe has icon 400" $?
 printf '%s\n' "$resources" | grep -q '"\\020\\020\\000\\000", 1, 32' &&
     printf '%s\n' "$resources" | grep -q '"\\040\\040\\000\\000", 1, 32'
 check "icon 400 has 16x16 and 32x32 images" $?
+# A frame for the small-icon size of each common display scale: 20, 24, 40 and 48 pixels
+# besides those (octal in the listing).
+for size in 024 030 050 060; do
+    printf '%s\n' "$resources" | grep -qF "\"\\$size\\$size\\000\\000\", 1, 32"
+    check "icon 400 has a $((8#$size)) x $((8#$size)) image" $?
+done
 printf '%s\n' "$resources" | grep -q '^"IDM_CONTEXTMENU" MENU'
 check "Trailkeep.exe has the menu IDM_CONTEXTMENU" $?
 # The drag marker: its header reads 40 bytes, 32 x 32 pixels, 1 plane and 4 bits a pixel.
 "$windres" -i "$bin/Trailkeep.exe" -O rc 2>/dev/null | sed -n '/^600 2 /{n;n;p;q}' |
     grep -qE '^\s*0x28L\s*, 0x20L\s*, 0x20L\s*, 0x40001L'
 check "Trailkeep.exe has bitmap 600, 32 x 32 with 16 colours" $?
+# The marker for 125 % to 200 %: bitmaps 601 to 604, 40 to 64 pixels square, 16 colours.
+for marker in 601:0x28 602:0x30 603:0x38 604:0x40; do
+    id=${marker%%:*} side=${marker#*:}
+    "$windres" -i "$bin/Trailkeep.exe" -O rc 2>/dev/null | sed -n "/^$id 2 /{n;n;p;q}" |
+        grep -qE "^\s*0x28L\s*, ${side}L\s*, ${side}L\s*, 0x40001L"
+    check "Trailkeep.exe has bitmap $id, $((side)) x $((side)) with 16 colours" $?
+done
 for dialog in IDD_SETUP IDD_ABOUT IDD_TOUROKU; do
     printf '%s\n' "$resources" | grep -q "^\"$dialog\" DIALOGEX"
     check "Trailkeep.exe has the dialog $dialog" $?

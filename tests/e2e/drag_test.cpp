@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "fixtures/standin_shell.h"
+#include "screencheck.h"
 #include "testsupport.h"
 
 #include "core/protocol.h"
@@ -34,14 +35,7 @@ using Area = std::vector<DWORD>;
 
 BITMAPINFO AreaFormat()
 {
-    BITMAPINFO info = {};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = kMarkerSize;
-    info.bmiHeader.biHeight = -kMarkerSize;  // top row first
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
-    return info;
+    return PixelFormat(kMarkerSize, kMarkerSize);
 }
 
 Area ColoursOnly(Area area)
@@ -54,21 +48,7 @@ Area ColoursOnly(Area area)
 // The screen area whose top-left corner is `at`.
 Area ReadScreen(POINT at)
 {
-    BITMAPINFO info = AreaFormat();
-    void* bits = nullptr;
-    HDC screen = GetDC(nullptr);
-    HDC memory = CreateCompatibleDC(screen);
-    HBITMAP dib = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    HGDIOBJ initial = SelectObject(memory, dib);
-    BitBlt(memory, 0, 0, kMarkerSize, kMarkerSize, screen, at.x, at.y, SRCCOPY | CAPTUREBLT);
-    GdiFlush();
-    const DWORD* pixels = static_cast<const DWORD*>(bits);
-    Area area(pixels, pixels + kMarkerSize * kMarkerSize);
-    SelectObject(memory, initial);
-    DeleteObject(dib);
-    DeleteDC(memory);
-    ReleaseDC(nullptr, screen);
-    return ColoursOnly(area);
+    return ReadScreenArea(at, kMarkerSize, kMarkerSize);
 }
 
 // The marker as Trailkeep.exe carries it: bitmap 600.
@@ -663,6 +643,50 @@ TEST_F(Drags, HoverThenDropNavigatesExplorer)
     EXPECT_EQ(WindowText(target.window), "C:\\Users");
     EXPECT_TRUE(FileHistoryBecomes(ini_, {"C:\\Users", "C:\\Windows"}));
     EXPECT_EQ(TaskbarClicks(), 1);
+    ExpectDragEnded();
+}
+
+// The marker drawn at the scale of the screen: 32 pixels wide at 100 %, 48 at 150 %,
+// measured from its hot spot, the top-left corner, which stands at the cursor.
+TEST_F(Drags, MarkerIsDrawnAtTheScreensScale)
+{
+    const int dpi = ScreenDpi();
+    Explorer other;
+    ASSERT_TRUE(StartExplorer(&other, "not explorer", "--class Notepad"));
+    Launch(kTwoEntries);
+    const POINT spot = {Centre(other.window).x - 60, Centre(other.window).y - 20};
+    // Room around the spot for the largest marker, and for a marker drawn off the spot.
+    constexpr int kSpan = 160;
+    const POINT corner = {spot.x - kSpan / 4, spot.y - kSpan / 4};
+    auto area = [&] { return ReadScreenArea(corner, kSpan, kSpan); };
+    const std::vector<DWORD> before = area();
+    // What the marker changed: its extent on the screen.
+    RECT drawn = {};
+    auto measure = [&] {
+        const std::vector<DWORD> now = area();
+        SetRectEmpty(&drawn);
+        for (int i = 0; i < kSpan * kSpan; ++i) {
+            if (now[i] == before[i])
+                continue;
+            const RECT pixel = {corner.x + i % kSpan, corner.y + i / kSpan,
+                                corner.x + i % kSpan + 1, corner.y + i / kSpan + 1};
+            UnionRect(&drawn, &drawn, &pixel);
+        }
+        return !IsRectEmpty(&drawn) && drawn.left >= spot.x && drawn.top >= spot.y;
+    };
+
+    HWND history = OpenHistory();
+    ASSERT_NE(history, nullptr);
+    ASSERT_TRUE(StartDrag(history, 0, 2));
+    ASSERT_TRUE(DragTo(spot));
+    EXPECT_TRUE(WaitFor(measure)) << "no marker drawn right of and below the cursor";
+    // The drawing fills its bitmap but for a column of white (transparent) at each side.
+    const int width = drawn.right - spot.x;
+    EXPECT_NEAR(width, MulDiv(kMarkerSize, dpi, 96), dpi > 96 ? 2 : 1) << "at " << dpi << " dpi";
+    EXPECT_LE(drawn.left - spot.x, MulDiv(2, dpi, 96)) << "the marker stands off the cursor";
+    MouseButton(false);
+    EXPECT_TRUE(WaitFor([&] { return area() == before; }))
+        << "the screen under the marker was not put back";
     ExpectDragEnded();
 }
 

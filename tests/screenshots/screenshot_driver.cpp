@@ -26,6 +26,8 @@ namespace {
 constexpr DWORD kAppearMs = 10000;
 
 std::string gOut;
+// Appended to each picture's name: "-150" for the pictures at a scale of 150 %.
+std::string gSuffix;
 int gHistoryEntries;    // in the sample settings file
 std::string gDragView;  // the folder the drag picture's folder window shows
 Process gTrailkeep;
@@ -33,7 +35,7 @@ HWND gMain;
 
 int Fail(const char* picture, const char* why)
 {
-    fprintf(stderr, "screenshots: %s: %s\n", picture, why);
+    fprintf(stderr, "screenshots: %s%s: %s\n", picture, gSuffix.c_str(), why);
     return 1;
 }
 
@@ -101,10 +103,11 @@ bool Shoot(const char* name, const std::vector<RECT>& windows)
         Fail(name, "the screen could not be read");
         return false;
     }
-    const std::string base = gOut + "\\" + name;
+    const std::string base = gOut + "\\" + name + gSuffix;
     WriteFileBytes(base + ".txt", rects);
     WriteFileBytes(base + ".bmp", bmp);
-    printf("screenshots: %s: %ldx%ld\n", name, area.right - area.left, area.bottom - area.top);
+    printf("screenshots: %s%s: %ldx%ld\n", name, gSuffix.c_str(), area.right - area.left,
+           area.bottom - area.top);
     return true;
 }
 
@@ -226,9 +229,9 @@ int DialogFromButton(const char* name, HWND owner, int buttonId, const char* cap
     return failed;
 }
 
-// The settings dialog from the tray menu's "設定(&S)", and from it the registered-
-// folders dialog and the about box.
-int Dialogs()
+// The settings dialog from the tray menu's "設定(&S)", and from it (withSubDialogs) the
+// registered-folders dialog and the about box.
+int Dialogs(bool withSubDialogs)
 {
     const char* settingsMissing =
         "the settings dialog did not open from the tray menu's settings item "
@@ -251,12 +254,14 @@ int Dialogs()
         return 3;
     }
     int failed = ShootWindow("settings", settings) ? 0 : 1;
-    failed += DialogFromButton("registered-folders", settings, 121, "フォルダ登録", 201,
-                               "the registered-folders dialog did not open from the settings "
-                               "dialog's button (is it built?)");
-    failed += DialogFromButton("about", settings, 101, "About...", 300,
-                               "the about box did not open from the settings dialog's "
-                               "About button (is it built?)");
+    if (withSubDialogs) {
+        failed += DialogFromButton("registered-folders", settings, 121, "フォルダ登録", 201,
+                                   "the registered-folders dialog did not open from the "
+                                   "settings dialog's button (is it built?)");
+        failed += DialogFromButton("about", settings, 101, "About...", 300,
+                                   "the about box did not open from the settings dialog's "
+                                   "About button (is it built?)");
+    }
     BringToFront(settings);
     ClickButton(settings, 102);  // Cancel: the sample settings stay as they are
     if (!WaitFor([&] { return !IsWindow(settings); }, kAppearMs))
@@ -444,11 +449,16 @@ void MakeSampleFolders(const std::string& ini)
 
 int main(int argc, char** argv)
 {
-    if (argc != 3) {
-        fprintf(stderr, "usage: tk_screenshots SAMPLE_DIR OUT_DIR\n");
+    if (argc != 3 && argc != 4) {
+        fprintf(stderr, "usage: tk_screenshots SAMPLE_DIR OUT_DIR [SUFFIX]\n"
+                        "  with SUFFIX (a run at another display scale): only the folder menu\n"
+                        "  and the settings dialog, their pictures' names ending in SUFFIX\n");
         return 100;
     }
     gOut = argv[2];
+    const bool all = argc == 3;
+    if (!all)
+        gSuffix = argv[3];
     const std::string ini = std::string(argv[1]) + "\\Trailkeep.ini";
     for (char c : HistoryInFile(ini))
         gHistoryEntries += c == '\n';
@@ -464,10 +474,13 @@ int main(int argc, char** argv)
         return 100;
     }
     int failed = FolderMenu();
-    failed += TrayMenu();
-    failed += Dialogs();
-    failed += Drag();
-    failed += FileDialogMenu();
+    if (all)
+        failed += TrayMenu();
+    failed += Dialogs(all);
+    if (all) {
+        failed += Drag();
+        failed += FileDialogMenu();
+    }
     CloseTrailkeep(&gTrailkeep, gMain);
     return failed;
 }

@@ -23,7 +23,7 @@ set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
 add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
 
 # Helpers shared by the Windows test programs: scratch folders, processes, waits.
-add_library(tk_testsupport STATIC support/testsupport.cpp)
+add_library(tk_testsupport STATIC support/testsupport.cpp support/screencheck.cpp)
 # The tests folder too, for the fixtures' shared headers.
 target_include_directories(tk_testsupport PUBLIC support ${CMAKE_SOURCE_DIR}
                            ${CMAKE_CURRENT_SOURCE_DIR})
@@ -40,12 +40,15 @@ endif()
 
 # A Windows test program: one CTest test per test case. Each case holds one desktop
 # (windows, menus, hooks, input): two never share one.
+# Cases that only another run takes are left out by a GoogleTest filter in
+# TK_LISTED_<target>.
 function(tk_windows_test target label)
     add_executable(${target} ${ARGN})
     target_link_libraries(${target} PRIVATE tk_testsupport gtest_main)
     target_link_options(${target} PRIVATE -static)
     gtest_discover_tests(${target}
         TEST_PREFIX ${label}.
+        TEST_FILTER "${TK_LISTED_${target}}"
         DISCOVERY_MODE PRE_TEST
         DISCOVERY_TIMEOUT 300
         PROPERTIES FIXTURES_REQUIRED wine RESOURCE_GROUPS desktop:1 LABELS ${label} TIMEOUT 180
@@ -95,6 +98,8 @@ add_executable(file_dialog WIN32 fixtures/file_dialog.cpp)
 target_link_options(file_dialog PRIVATE -static)
 target_link_libraries(file_dialog PRIVATE comdlg32 ole32 shell32 uuid user32 kernel32)
 
+# The layout at a display scale is the scaled run's (below).
+set(TK_LISTED_tk_e2e_tests -ScaledLayout.*)
 tk_windows_test(tk_e2e_tests e2e
     e2e/resident_test.cpp
     e2e/capture_test.cpp
@@ -105,9 +110,28 @@ tk_windows_test(tk_e2e_tests e2e
     e2e/shell_watch_test.cpp
     e2e/shell_quirks_test.cpp
     e2e/filedialog_test.cpp
-    e2e/unicode_test.cpp)
+    e2e/unicode_test.cpp
+    e2e/scale_test.cpp)
 add_dependencies(tk_e2e_tests Trailkeep Trailhook Trailmenu standin_explorer standin_taskbar
     standin_shell file_dialog)
+
+# --- At a display scale of 150 %: a prefix and display of their own ---------------------
+# Wine takes the scale for a whole session, so the scaled tests cannot share the prefix of
+# the others. They run the layout of the dialogs and menus, the scale-aware end-to-end
+# tests (which run at 100 % above as well) and the drop of a dragged entry. TK_EXPECT_DPI makes a prefix that did not scale fail them.
+set(TK_SCALED_ENV TK_WINE_ROOT=${CMAKE_BINARY_DIR}/wine-144 TK_WINE_DPI=144 TK_EXPECT_DPI=144
+    "TK_PEER_BIN=${TK_PEER_BIN_WINDOWS}")
+add_test(NAME wine.scaled.start COMMAND ${CMAKE_BINARY_DIR}/tkwine start)
+add_test(NAME wine.scaled.stop COMMAND ${CMAKE_BINARY_DIR}/tkwine stop)
+set_tests_properties(wine.scaled.start PROPERTIES FIXTURES_SETUP wine144 TIMEOUT 300)
+set_tests_properties(wine.scaled.stop PROPERTIES FIXTURES_CLEANUP wine144)
+add_test(NAME e2e.scaled.AtTheScreensScale COMMAND tk_e2e_tests --gtest_filter=Scale.*:ScaledLayout.*)
+add_test(NAME e2e.scaled.DropOnExplorer
+    COMMAND tk_e2e_tests --gtest_filter=Drags.EntryDroppedOnExplorerTakesItThere:Drags.MarkerIsDrawnAtTheScreensScale)
+set_tests_properties(wine.scaled.start wine.scaled.stop e2e.scaled.AtTheScreensScale
+    e2e.scaled.DropOnExplorer PROPERTIES ENVIRONMENT "${TK_SCALED_ENV}" LABELS e2e)
+set_tests_properties(e2e.scaled.AtTheScreensScale e2e.scaled.DropOnExplorer PROPERTIES
+    FIXTURES_REQUIRED wine144 RESOURCE_LOCK desktop TIMEOUT 180)
 
 # --- Benchmark: not a test; prints figures --------------------------------------------
 # `cmake --build --preset test --target bench` builds what it needs and runs it: the hook's
