@@ -2,7 +2,8 @@
 """Draws Trailkeeper's program icon (a folder with a trail of footprints) into
 trailkeep.ico: one frame for the small-icon size of each common display scale (16, 20,
 24, 32, 40 and 48 pixels: 100 % to 300 % of 16, and the large icon of 100 % to 150 %),
-32-bit colour with an AND mask. Windows picks the frame of the size it asks for, so no
+16 colours with an AND mask: the design has four colours, which 4 bits a pixel hold
+exactly in a quarter of the space 32-bit frames take (Trailkeep.exe carries the icon). Windows picks the frame of the size it asks for, so no
 frame is shrunk or stretched at these scales. Run by hand when the design changes; the
 build uses the committed .ico (resource 400 in trailkeep.rc)."""
 import struct
@@ -33,14 +34,25 @@ def draw(size):
     return px
 
 
+PALETTE = ((0, 0, 0), FOLDER, EDGE, TAB, STEP)  # index 0: the transparent pixels
+
+
 def dib(size):
     px = draw(size)
-    header = struct.pack('<IiiHHIIiiII', 40, size, size * 2, 1, 32, 0, 0, 0, 0, 0, 0)
+    header = struct.pack('<IiiHHIIiiII', 40, size, size * 2, 1, 4, 0, 0, 0, 0, 16, 0)
+    palette = bytearray()
+    for k in range(16):
+        c = PALETTE[k] if k < len(PALETTE) else (0, 0, 0)
+        palette += bytes((c[0], c[1], c[2], 0))
     colour = bytearray()
-    for y in range(size - 1, -1, -1):           # bottom-up rows
+    row = ((size * 4 + 31) // 32) * 4
+    for y in range(size - 1, -1, -1):           # bottom-up rows, two pixels a byte
+        line = bytearray(row)
         for x in range(size):
             c = px[y][x]
-            colour += bytes((c[0], c[1], c[2], 255)) if c else b'\0\0\0\0'
+            index = PALETTE.index(c) if c else 0
+            line[x // 2] |= index << (4 if x % 2 == 0 else 0)
+        colour += line
     row = ((size + 31) // 32) * 4
     mask = bytearray()
     for y in range(size - 1, -1, -1):
@@ -49,7 +61,7 @@ def dib(size):
             if px[y][x] is None:
                 bits[x // 8] |= 0x80 >> (x % 8)
         mask += bits
-    return header + colour + mask
+    return header + palette + colour + mask
 
 
 SIZES = (16, 20, 24, 32, 40, 48)
@@ -60,7 +72,7 @@ def main(out):
     data = struct.pack('<HHH', 0, 1, len(images))
     offset = 6 + 16 * len(images)
     for size, image in zip(SIZES, images):
-        data += struct.pack('<BBBBHHII', size, size, 0, 0, 1, 32, len(image), offset)
+        data += struct.pack('<BBBBHHII', size, size, 16, 0, 1, 4, len(image), offset)
         offset += len(image)
     for image in images:
         data += image
