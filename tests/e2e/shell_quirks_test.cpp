@@ -136,7 +136,7 @@ TEST_F(ShellWatch, BusyShellOddEventsAndLateQuitsLoseNothing)
     ASSERT_TRUE(WaitShellLog("Revoke 1")) << ShellLog();
     ASSERT_TRUE(BringToFront(GetAncestor(w2, GA_ROOT)));
     Go(w2, L"C:\\b8");
-    EXPECT_TRUE(NewestBecomes("C:\\b8"));
+    EXPECT_TRUE(NewestBecomes("C:\\b8")) << ShellLog();
     // A new window takes the place the closed one had; the closed one's OnQuit comes late.
     HWND w3 = Open(L"C:\\b9");
     ASSERT_NE(w3, nullptr);

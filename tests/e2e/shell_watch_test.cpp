@@ -148,9 +148,13 @@ TEST_F(ShellWatch, ShellThatEndsAndStartsAgainIsFollowedAgain)
 TEST_F(ShellWatch, HungShellHoldsUpNeitherMenusNorExit)
 {
     const std::string target = MakeScratchDir("hung-shell-visit");
-    LaunchWatched("[Path_Log]\r\nLog_00=C:\\Windows\r\nLog_01=" + target + "\r\n");
+    // Open before Trailkeep starts, so that no list event follows the connection: the
+    // watcher then looks again at the list a while after each, and the shell would hang
+    // in one of those looks instead of in the call the new start makes.
     HWND followed = Open(L"C:\\Windows");
     ASSERT_NE(followed, nullptr);
+    LaunchWatched("[Path_Log]\r\nLog_00=C:\\Windows\r\nLog_01=" + target + "\r\n");
+    ASSERT_TRUE(WaitFor([&] { return Sinks(followed) == 1; })) << ShellLog();
     ASSERT_TRUE(FileHistoryBecomes(ini_, {"C:\\Windows", target}));
     SuspendProcess(shell_, true);
     // Explorer announcing a new start sends the watcher to the hung shell's objects.
