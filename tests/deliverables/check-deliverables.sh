@@ -102,13 +102,15 @@ langs=$(printf '%s\n' "$resources" | sed -n 's/^LANGUAGE //p' | sort -u | tr '\n
 check "Trailkeep.exe resources are Japanese, the manifest neutral (LANGUAGE 17, 1 and 0, 0; has: $langs)" $?
 printf '%s\n' "$resources" | grep -q '^400 14 /\* RT_GROUP_ICON \*/'
 check "Trailkeep.exe has icon 400" $?
-printf '%s\n' "$resources" | grep -q '"\\020\\020\\000\\000", 1, 32' &&
-    printf '%s\n' "$resources" | grep -q '"\\040\\040\\000\\000", 1, 32'
+# Each frame 16 colours (the listing's width, height and colour count in octal, then
+# planes and bits a pixel).
+printf '%s\n' "$resources" | grep -q '"\\020\\020\\020\\000", 1, 4' &&
+    printf '%s\n' "$resources" | grep -q '"\\040\\040\\020\\000", 1, 4'
 check "icon 400 has 16x16 and 32x32 images" $?
 # A frame for the small-icon size of each common display scale: 20, 24, 40 and 48 pixels
-# besides those (octal in the listing).
+# besides those.
 for size in 024 030 050 060; do
-    printf '%s\n' "$resources" | grep -qF "\"\\$size\\$size\\000\\000\", 1, 32"
+    printf '%s\n' "$resources" | grep -qF "\"\\$size\\$size\\020\\000\", 1, 4"
     check "icon 400 has a $((8#$size)) x $((8#$size)) image" $?
 done
 printf '%s\n' "$resources" | grep -q '^"IDM_CONTEXTMENU" MENU'
@@ -129,12 +131,14 @@ for dialog in IDD_SETUP IDD_ABOUT IDD_TOUROKU; do
     check "Trailkeep.exe has the dialog $dialog" $?
 done
 
-# Texts of the code reach the binaries in Shift-JIS (code page 932).
+# Texts of the code reach the binaries in the form their call takes: Shift-JIS (code page
+# 932) for the ANSI calls, UTF-16 for the wide ones (the folder picker's title).
 contains_sjis() { grep -qF "$(printf '%s' "$2" | iconv -f UTF-8 -t CP932)" "$bin/$1"; }
-for text in "開けません" "フォルダを選択して下さい"; do
-    contains_sjis Trailkeep.exe "$text"
-    check "Trailkeep.exe holds \"$text\" in Shift-JIS" $?
-done
+contains_utf16() { LC_ALL=C grep -qaF "$(printf '%s' "$2" | iconv -f UTF-8 -t UTF-16LE)" "$bin/$1"; }
+contains_sjis Trailkeep.exe "開けません"
+check "Trailkeep.exe holds \"開けません\" in Shift-JIS" $?
+contains_utf16 Trailkeep.exe "フォルダを選択して下さい"
+check "Trailkeep.exe holds \"フォルダを選択して下さい\" in UTF-16" $?
 contains_sjis Trailhook.dll "グローバルフック作成失敗"
 check "Trailhook.dll holds its failure text in Shift-JIS" $?
 
