@@ -32,20 +32,28 @@ HWND MakeWindow(const char* cls, const char* title, DWORD style, HWND parent)
                            wc.hInstance, nullptr);
 }
 
+// An Explorer window with an ANSI and a Unicode address field, in front. Null when any of
+// the three could not be made.
+HWND MakeExplorerWithFields(HWND* ansi, HWND* wide)
+{
+    HWND root = MakeWindow("CabinetWClass", "Explorer", WS_OVERLAPPEDWINDOW | WS_VISIBLE, nullptr);
+    *ansi = CreateWindowExA(0, "Edit", "", WS_CHILD | WS_VISIBLE, 0, 0, 200, 20, root, nullptr,
+                            nullptr, nullptr);
+    *wide = CreateWindowExW(0, L"Edit", L"", WS_CHILD | WS_VISIBLE, 0, 30, 200, 20, root,
+                            nullptr, nullptr, nullptr);
+    return root && *ansi && *wide && BringToFront(root) ? root : nullptr;
+}
+
 TEST(AddressBarHook, HandsPathsOverInBothFormsAndNeverReadsPastTheText)
 {
     EndStrayTrailkeeps();
     // Trailkeep's main window and an Explorer window with an ANSI and a Unicode field.
     HWND main = MakeWindow(TK_MAIN_CLASS, TK_MAIN_TITLE, WS_POPUP, nullptr);
-    HWND root = MakeWindow("CabinetWClass", "Explorer", WS_OVERLAPPEDWINDOW | WS_VISIBLE, nullptr);
-    HWND ansi = CreateWindowExA(0, "Edit", "", WS_CHILD | WS_VISIBLE, 0, 0, 200, 20, root,
-                                nullptr, nullptr, nullptr);
-    HWND wide = CreateWindowExW(0, L"Edit", L"", WS_CHILD | WS_VISIBLE, 0, 30, 200, 20, root,
-                                nullptr, nullptr, nullptr);
-    ASSERT_TRUE(main && root && ansi && wide);
+    HWND ansi = nullptr, wide = nullptr;
+    HWND root = MakeExplorerWithFields(&ansi, &wide);
+    ASSERT_TRUE(main && root);
     ASSERT_TRUE(IsWindowUnicode(wide));
     ASSERT_FALSE(IsWindowUnicode(ansi));
-    ASSERT_TRUE(BringToFront(root));
 
     // Each text ends where a readable page ends; the page after it cannot be read.
     SYSTEM_INFO system;
@@ -113,14 +121,10 @@ TEST(AddressBarHook, HandsUnicodePathsWholeToAUnicodeMainWindow)
     RegisterClassW(&wc);
     HWND main = CreateWindowExW(0, L"" TK_MAIN_CLASS, L"" TK_MAIN_TITLE, WS_POPUP, 0, 0, 10, 10,
                                 nullptr, nullptr, wc.hInstance, nullptr);
-    HWND root = MakeWindow("CabinetWClass", "Explorer", WS_OVERLAPPEDWINDOW | WS_VISIBLE, nullptr);
-    HWND ansi = CreateWindowExA(0, "Edit", "", WS_CHILD | WS_VISIBLE, 0, 0, 200, 20, root,
-                                nullptr, nullptr, nullptr);
-    HWND wide = CreateWindowExW(0, L"Edit", L"", WS_CHILD | WS_VISIBLE, 0, 30, 200, 20, root,
-                                nullptr, nullptr, nullptr);
-    ASSERT_TRUE(main && root && ansi && wide);
+    HWND ansi = nullptr, wide = nullptr;
+    HWND root = MakeExplorerWithFields(&ansi, &wide);
+    ASSERT_TRUE(main && root);
     ASSERT_TRUE(IsWindowUnicode(main));
-    ASSERT_TRUE(BringToFront(root));
 
     const std::wstring longest = L"C:\\" + std::wstring(252, L'x');
     const std::wstring tooLong = longest + L"y";
