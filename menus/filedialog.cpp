@@ -191,25 +191,18 @@ static int ReadIntegrity(HWND dialog, DWORD* ours, DWORD* theirs)
     return *ours != 0 && *theirs != 0;
 }
 
-// Whether a message that failed was refused by the system: a window of a process of
-// higher integrity takes no message from here (SendMessage's documentation: the last
-// error is then ERROR_ACCESS_DENIED).
-static int Refused(void)
-{
-    return GetLastError() == ERROR_ACCESS_DENIED;
-}
-
 // Types the path into the file dialog's name field and presses OK, the typed name put
-// back afterwards. 0 when the dialog refuses Trailkeep's messages.
+// back afterwards. 0 when the dialog does not take the messages: refused by the system,
+// or its program too busy to answer in time (a message it has not taken by then is never
+// delivered); the folder is then opened as ever.
 static int TypeIntoDialog(HWND dialog, HWND field, const char16_t* path)
 {
     // The typed name, read and put back as Unicode: the dialog's name may hold
     // characters that the ANSI code page has not.
     wchar_t name[kNameChars];
     DWORD_PTR length = 0, copied = 0;
-    SetLastError(0);
     if (!SendBounded(field, WM_GETTEXTLENGTH, 0, 0, &length))
-        return !Refused();
+        return 0;
     if (length >= kNameChars ||
         !SendBounded(field, WM_GETTEXT, kNameChars, reinterpret_cast<LPARAM>(name), &copied))
         return 1;
@@ -223,38 +216,73 @@ static int TypeIntoDialog(HWND dialog, HWND field, const char16_t* path)
     return 1;
 }
 
+// A selection sent to a Browse-for-folder dialog: the buffer in the dialog's process
+// that holds the path, freed once the dialog has taken the message. A dialog that hangs
+// keeps its slot until it takes the message or its process ends.
+struct PendingSelection {
+    HANDLE process;  // null for a free slot
+    void* remote;
+};
+static PendingSelection gPending[4];
+
+static void ReleaseSelection(PendingSelection* pending, int freeBuffer)
+{
+    if (freeBuffer)
+        VirtualFreeEx(pending->process, pending->remote, 0, MEM_RELEASE);
+    CloseHandle(pending->process);
+    pending->process = nullptr;
+    pending->remote = nullptr;
+}
+
+static VOID CALLBACK SelectionTaken(HWND, UINT, ULONG_PTR slot, LRESULT)
+{
+    if (slot < sizeof gPending / sizeof gPending[0] && gPending[slot].process != nullptr)
+        ReleaseSelection(&gPending[slot], 1);
+}
+
+// A slot for a new selection: a free one, or one whose dialog's process has ended (the
+// buffer went with it). Null when every slot waits on a live dialog.
+static PendingSelection* FreeSelectionSlot(void)
+{
+    for (PendingSelection& pending : gPending) {
+        if (pending.process != nullptr && WaitForSingleObject(pending.process, 0) == WAIT_OBJECT_0)
+            ReleaseSelection(&pending, 0);
+        if (pending.process == nullptr)
+            return &pending;
+    }
+    return nullptr;
+}
+
 // Selects the folder in a Browse-for-folder dialog with BFFM_SETSELECTIONW, as its own
 // program does at its start. The message carries a pointer that the dialog reads in its
 // own process: the path goes into a buffer there (the system copies nothing for WM_USER
-// messages). 0 when that cannot be done.
+// messages). It is sent without waiting: a dialog whose program is busy takes it when it
+// is free (a timed send it had not taken by then would be dropped), and the buffer is
+// freed when the answer comes back to the main thread's message loop. 0 when that cannot
+// be done.
 static int SelectInBrowseDialog(HWND dialog, const char16_t* path)
 {
+    PendingSelection* pending = FreeSelectionSlot();
+    if (pending == nullptr)
+        return 0;
     const int chars = lstrlenW(W(path)) + 1;
     DWORD id = 0;
     GetWindowThreadProcessId(dialog, &id);
-    HANDLE process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_WRITE, FALSE, id);
+    HANDLE process =
+        OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_WRITE | SYNCHRONIZE, FALSE, id);
     if (process == nullptr)
         return 0;
     const SIZE_T bytes = static_cast<SIZE_T>(chars) * sizeof(wchar_t);
     void* remote = VirtualAllocEx(process, nullptr, bytes, MEM_COMMIT | MEM_RESERVE,
                                   PAGE_READWRITE);
-    int done = 0;
-    if (remote != nullptr && WriteProcessMemory(process, remote, path, bytes, nullptr)) {
-        DWORD_PTR ignored = 0;
-        SetLastError(0);
-        const int answered = SendBounded(dialog, BFFM_SETSELECTIONW, TRUE,
-                                         reinterpret_cast<LPARAM>(remote), &ignored);
-        const int refused = !answered && Refused();
-        // A dialog that did not answer in time may still read the buffer later: it is
-        // left to the dialog's process rather than freed under it.
-        if (!answered && !refused)
-            remote = nullptr;
-        done = !refused;
-    }
-    if (remote != nullptr)
-        VirtualFreeEx(process, remote, 0, MEM_RELEASE);
-    CloseHandle(process);
-    return done;
+    pending->process = process;
+    pending->remote = remote;
+    if (remote != nullptr && WriteProcessMemory(process, remote, path, bytes, nullptr) &&
+        SendMessageCallbackW(dialog, BFFM_SETSELECTIONW, TRUE, reinterpret_cast<LPARAM>(remote),
+                             SelectionTaken, static_cast<ULONG_PTR>(pending - gPending)))
+        return 1;
+    ReleaseSelection(pending, remote != nullptr);
+    return 0;
 }
 
 int SwitchDialog(HWND dialog, const char16_t* path)

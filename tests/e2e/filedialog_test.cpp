@@ -152,6 +152,32 @@ TEST_F(FileDialogs, FolderPickersAreShownTheFolderAndNeverChoose)
     }
 }
 
+// The dialog's program is busy in it when the choice comes. The Browse-for-folder dialog
+// selects the folder once its program is free again; the Open dialog, whose name field
+// cannot wait, is left as it was, and Explorer opens the folder instead.
+TEST_F(FileDialogs, ABusyDialogSelectsTheFolderOnceFreeOrLeavesItToExplorer)
+{
+    for (const char* kind : {"browse", "open"}) {
+        SCOPED_TRACE(kind);
+        Launch("[Path_Log]\r\nLog_00=C:\\Windows\r\nLog_01=" + target_ + "\r\n");
+        OpenDialog(kind);
+        OpenSubMenu(0);
+        Press(VK_DOWN);
+        PostMessageA(FindWindowA("TkFileDialogFixture", nullptr), WM_APP + 1, 4000, 0);
+        Press(VK_RETURN);
+        if (kind == std::string("browse")) {
+            EXPECT_TRUE(Shows(target_));
+        } else {
+            EXPECT_TRUE(WaitFor([&] { return ExplorerProcesses() != explorers_; }, 60000))
+                << "Explorer did not open the folder";
+            EXPECT_TRUE(Shows(start_));
+            EndExplorersSince(explorers_);
+        }
+        EXPECT_EQ(CloseTrailkeep(&tk_, main_), 0);
+        dialog_.Kill();
+    }
+}
+
 // Switched off, the choice opens the folder in Explorer as ever; the dialog stays.
 TEST_F(FileDialogs, SwitchedOffTheChoiceOpensExplorer)
 {

@@ -425,8 +425,9 @@ TEST_F(ShellWatch, OpenFoldersListedFrontMostFirstGoToTheDialogOrComeForward)
 }
 
 // With no folder window the sub-menu holds its greyed placeholder, which Enter does not
-// choose. With ShowOpenFolders=0 there is no sub-menu: four steps down come back to the
-// history, whose entry is then chosen.
+// choose: once a later menu has come up, nothing has been opened. With ShowOpenFolders=0
+// there is no sub-menu: four steps down come back to the history, whose entry is then
+// chosen.
 TEST_F(ShellWatch, NoOpenFolderShowsThePlaceholderAndTheSettingRemovesTheSubMenu)
 {
     const std::string entry = MakeScratchDir("open-entry");
@@ -436,9 +437,10 @@ TEST_F(ShellWatch, NoOpenFolderShowsThePlaceholderAndTheSettingRemovesTheSubMenu
     ASSERT_NE(ClickTrayIcon(true), nullptr);
     ASSERT_NE(OpenFolderListWithKeys(), nullptr);
     Press(VK_RETURN);
-    EXPECT_EQ(WaitForMenus(2), VisibleMenus().front()) << "the placeholder was chosen";
     EXPECT_TRUE(CloseMenus());
-    EXPECT_EQ(ExplorerProcesses(), explorers) << "Explorer was started";
+    ASSERT_NE(ClickTrayIcon(true), nullptr);
+    EXPECT_TRUE(CloseMenus());
+    EXPECT_EQ(ExplorerProcesses(), explorers) << "the placeholder was chosen";
     ASSERT_EQ(CloseTrailkeep(&tk_, main_), 0);
 
     LaunchWatched("[Setting]\r\nShowOpenFolders=0\r\n" + ini);
