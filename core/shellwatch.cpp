@@ -64,7 +64,7 @@ enum {
 };
 
 // Questions of the main thread.
-enum { kAskFind = 1, kAskNavigate = 2 };
+enum { kAskFind = 1, kAskNavigate = 2, kAskOpenAnew = 3 };
 
 // --- State shared with the main thread, under gShellLock -------------------------------
 static CRITICAL_SECTION gShellLock;
@@ -81,10 +81,10 @@ struct Question {
     LONG serial;     // the question's number; the answer carries it
     int kind;        // kAsk*
     PathSlot path;
-    HWND window;     // kAskNavigate: the folder window
+    HWND window;     // kAskNavigate: the folder window; kAskOpenAnew: the tab
     LONG answered;   // the serial of the last answer
     HWND found;      // kAskFind: the answer
-    int done;        // kAskNavigate: the answer
+    int done;        // kAskNavigate, kAskOpenAnew: the answer
 };
 static Question gQuestion;
 static HANDLE gAnswered;             // auto-reset: an answer stands in gQuestion
@@ -817,26 +817,19 @@ static HWND FindInList(const char16_t* path)
     return IsWindow(found) ? found : nullptr;
 }
 
-static int NavigateFollowed(HWND root, const char16_t* path)
+// Navigates the browser of table entry `entry` to `path`; `flags` as Navigate2 takes them.
+static int NavigateEntry(int entry, const char16_t* path, LONG flags)
 {
-    // The tab in front of that window, else any of its tabs.
-    int entry = -1;
-    EnterCriticalSection(&gShellLock);
-    for (int i = 0; i < kShellEntries; ++i) {
-        const ShellEntry* e = &gTable.entries[i];
-        if (e->browser == nullptr || e->root != root)
-            continue;
-        if (entry < 0 || TabShown(static_cast<HWND>(e->window), root))
-            entry = i;
-    }
-    LeaveCriticalSection(&gShellLock);
     if (entry < 0 || gFollowed[entry].browser == nullptr)
         return 0;
     // A path given as text is read as a URL: "C:\work\C#" would reach "C:\work\C",
     // and "C:\a%20b" "C:\a b". Such a path goes as its ID list, which nothing reads as
     // a URL; any other as text, which names the folder as the user chose it.
-    VARIANT target, empty;
+    VARIANT target, how, empty;
     VariantInit(&empty);
+    VariantInit(&how);
+    how.vt = VT_I4;
+    how.lVal = flags;
     if (PathReadsAsUrl(path)) {
         if (!IdListVariant(path, &target))
             return 0;
@@ -851,13 +844,39 @@ static int NavigateFollowed(HWND root, const char16_t* path)
     browser->AddRef();
     ++gWindowCalls;
     const HRESULT hr = Patiently(
-        [&] { return browser->Navigate2(&target, &empty, &empty, &empty, &empty); });
+        [&] { return browser->Navigate2(&target, &how, &empty, &empty, &empty); });
     --gWindowCalls;
     browser->Release();
     VariantClear(&target);
     if (ClassifyCall(hr) == kCallGone)
         PostMessageA(gWatchWnd, WM_WATCH_LOOK, 0, 0);
     return SUCCEEDED(hr);
+}
+
+static int NavigateFollowed(HWND root, const char16_t* path)
+{
+    // The tab in front of that window, else any of its tabs.
+    int entry = -1;
+    EnterCriticalSection(&gShellLock);
+    for (int i = 0; i < kShellEntries; ++i) {
+        const ShellEntry* e = &gTable.entries[i];
+        if (e->browser == nullptr || e->root != root)
+            continue;
+        if (entry < 0 || TabShown(static_cast<HWND>(e->window), root))
+            entry = i;
+    }
+    LeaveCriticalSection(&gShellLock);
+    return NavigateEntry(entry, path, 0);
+}
+
+// Opens `path` in a new folder window through the browser of the tab `tab`, which stays
+// as it is (navOpenInNewWindow).
+static int OpenAnewBeside(HWND tab, const char16_t* path)
+{
+    EnterCriticalSection(&gShellLock);
+    const int entry = FindEntryOfWindow(&gTable, tab);
+    LeaveCriticalSection(&gShellLock);
+    return NavigateEntry(entry, path, navOpenInNewWindow);
 }
 
 static void Answer(void)
@@ -874,6 +893,8 @@ static void Answer(void)
             found = FindInList(q.path);
         else if (q.kind == kAskNavigate)
             done = NavigateFollowed(q.window, q.path);
+        else if (q.kind == kAskOpenAnew)
+            done = OpenAnewBeside(q.window, q.path);
     }
     EnterCriticalSection(&gShellLock);
     if (gQuestion.serial == q.serial) {
@@ -1163,4 +1184,23 @@ int NavigateShellWindow(HWND root, const char16_t* path)
     SetForegroundWindow(root);
     Question answer;
     return Ask(kAskNavigate, root, path, &answer) && answer.done;
+}
+
+int OpenShellWindowAnew(const char16_t* path)
+{
+    if (gWatcherThread == nullptr)
+        return 0;
+    EnterCriticalSection(&gShellLock);
+    const int entry = FindEntryShowing(&gTable, path);
+    const HWND tab = entry >= 0 ? static_cast<HWND>(gTable.entries[entry].window) : nullptr;
+    LeaveCriticalSection(&gShellLock);
+    if (tab == nullptr)
+        return 0;
+    // The new window is Explorer's: it may take the foreground that the user's choice
+    // gave Trailkeep.
+    DWORD explorer = 0;
+    GetWindowThreadProcessId(tab, &explorer);
+    AllowSetForegroundWindow(explorer);
+    Question answer;
+    return Ask(kAskOpenAnew, tab, path, &answer) && answer.done;
 }

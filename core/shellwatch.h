@@ -44,6 +44,11 @@ int ShellWindowFollowed(HWND root);
 struct ShellEntry;
 int CopyShellTable(ShellEntry* entries);
 
+// Opens `path` in a new folder window when only a tab the watcher follows shows it, as
+// a tab in the background of its window: no documented call selects a tab, and bringing
+// that window forward would show another folder. Asks the tab's browser, which stays as
+// it is, to open the folder in a new window. Returns 1 when the browser took it.
+int OpenShellWindowAnew(const char16_t* path);
 // Navigates the folder window `root` to `path` through its browser, when the watcher
 // follows that window. Returns 1 when the browser took the navigation.
 int NavigateShellWindow(HWND root, const char16_t* path);

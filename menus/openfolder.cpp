@@ -92,6 +92,11 @@ HWND OpenFolder(const char16_t* path)
         HWND shown = FindOpenFolder(path);
         if (shown != nullptr)
             return shown;
+        // Shown only by a tab in the background: Explorer opens it in a window of its own
+        // (an Explorer started on the folder might bring the tabbed window forward on its
+        // other folder).
+        if (OpenShellWindowAnew(path))
+            return nullptr;
     }
     ULARGE_INTEGER available, total;
     if (!GetDiskFreeSpaceExW(W(path), &available, &total, nullptr)) {
