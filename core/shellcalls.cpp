@@ -290,40 +290,66 @@ static void NoteCall(HRESULT hr, int* outcome)
         *outcome = kFolderUnread;
 }
 
-// The folder a browser shows, as a wide path; empty for a virtual folder or one that
-// cannot be told. `tab` gets the tab's window when the browser names it.
-static int ResolveWideFolder(IWebBrowser2* browser, HWND* tab, WCHAR* wide)
+// A browser's shell browser and its tab's window, as a reader keeps them between reads
+// of the same browser: a tab keeps both for its life, and asking for them again costs
+// four round trips to Explorer. Empty until the first read.
+struct ShellReach {
+    IShellBrowser* shell;
+    HWND tab;
+};
+
+static void ForgetReach(ShellReach* reach)
 {
-    wide[0] = L'\0';
-    int outcome = kFolderRead;
-    // Through the shell browser: the active view's folder and its file-system path.
-    IFolderView* view = nullptr;
+    if (reach->shell != nullptr)
+        reach->shell->Release();
+    reach->shell = nullptr;
+    reach->tab = nullptr;
+}
+
+// The browser's shell browser and tab window into an empty `reach`.
+static void Reach(IWebBrowser2* browser, ShellReach* reach, int* outcome)
+{
     IServiceProvider* services = nullptr;
     HRESULT hr = Patiently([&] {
         return browser->QueryInterface(IID_IServiceProvider, reinterpret_cast<void**>(&services));
     });
-    NoteCall(hr, &outcome);
-    if (SUCCEEDED(hr)) {
-        IShellBrowser* shell = nullptr;
-        hr = Patiently([&] {
-            return services->QueryService(SID_STopLevelBrowser, IID_IShellBrowser,
-                                          reinterpret_cast<void**>(&shell));
-        });
-        NoteCall(hr, &outcome);
-        if (SUCCEEDED(hr)) {
-            HWND window = nullptr;
-            if (SUCCEEDED(Patiently([&] { return shell->GetWindow(&window); })) &&
-                window != nullptr)
-                *tab = window;
-            IShellView* shown = nullptr;
-            if (SUCCEEDED(hr = Patiently([&] { return shell->QueryActiveShellView(&shown); }))) {
-                shown->QueryInterface(IID_IFolderView, reinterpret_cast<void**>(&view));
-                shown->Release();
-            }
-            NoteCall(hr, &outcome);
-            shell->Release();
+    NoteCall(hr, outcome);
+    if (FAILED(hr))
+        return;
+    hr = Patiently([&] {
+        return services->QueryService(SID_STopLevelBrowser, IID_IShellBrowser,
+                                      reinterpret_cast<void**>(&reach->shell));
+    });
+    NoteCall(hr, outcome);
+    services->Release();
+    if (FAILED(hr)) {
+        reach->shell = nullptr;
+        return;
+    }
+    HWND window = nullptr;
+    if (SUCCEEDED(Patiently([&] { return reach->shell->GetWindow(&window); })))
+        reach->tab = window;
+}
+
+// The folder a browser shows, as a wide path; empty for a virtual folder or one that
+// cannot be told. `reach` is the browser's, kept from an earlier read or empty; a read
+// that fails empties it.
+static int ResolveWideFolder(IWebBrowser2* browser, ShellReach* reach, WCHAR* wide)
+{
+    wide[0] = L'\0';
+    int outcome = kFolderRead;
+    HRESULT hr = S_OK;
+    // Through the shell browser: the active view's folder and its file-system path.
+    IFolderView* view = nullptr;
+    if (reach->shell == nullptr)
+        Reach(browser, reach, &outcome);
+    if (reach->shell != nullptr) {
+        IShellView* shown = nullptr;
+        if (SUCCEEDED(hr = Patiently([&] { return reach->shell->QueryActiveShellView(&shown); }))) {
+            shown->QueryInterface(IID_IFolderView, reinterpret_cast<void**>(&view));
+            shown->Release();
         }
-        services->Release();
+        NoteCall(hr, &outcome);
     }
     if (outcome == kFolderRead && view != nullptr) {
         IShellItem* item = nullptr;
@@ -356,19 +382,32 @@ static int ResolveWideFolder(IWebBrowser2* browser, HWND* tab, WCHAR* wide)
         NoteCall(PathFromIdList(view, wide), &outcome);
     if (view != nullptr)
         view->Release();
-    if (outcome != kFolderRead)
+    if (outcome != kFolderRead) {
         wide[0] = L'\0';
+        ForgetReach(reach);
+    }
+    return outcome;
+}
+
+// ResolveFolder with the reach kept by the caller.
+static int ResolveFolderKept(IWebBrowser2* browser, ShellReach* reach, HWND* tab, char16_t* path)
+{
+    WCHAR wide[kWidePathSize];
+    path[0] = u'\0';
+    const int outcome = ResolveWideFolder(browser, reach, wide);
+    if (reach->tab != nullptr)
+        *tab = reach->tab;
+    // A path of over 255 units is left out rather than cut into the name of another.
+    if (wide[0] != L'\0' && CopyPathIfFits(path, U16(wide)) && !IsPathText(path))
+        path[0] = u'\0';
     return outcome;
 }
 
 int ResolveFolder(IWebBrowser2* browser, HWND* tab, char16_t* path)
 {
-    WCHAR wide[kWidePathSize];
-    path[0] = u'\0';
-    const int outcome = ResolveWideFolder(browser, tab, wide);
-    // A path of over 255 units is left out rather than cut into the name of another.
-    if (wide[0] != L'\0' && CopyPathIfFits(path, U16(wide)) && !IsPathText(path))
-        path[0] = u'\0';
+    ShellReach reach = {nullptr, nullptr};
+    const int outcome = ResolveFolderKept(browser, &reach, tab, path);
+    ForgetReach(&reach);
     return outcome;
 }
 
@@ -387,6 +426,7 @@ struct Reader {
     int connection;     // in: its connection (a cookie may be given again later)
     IWebBrowser2* kept; // the reader's own proxy of the browser it read last, kept: a
                         // proxy made anew each time costs round trips to Explorer
+    ShellReach reach;   // and that browser's shell browser
     DWORD keptShared;
     int keptConnection;
     int outcome;        // out: kFolder*
@@ -406,6 +446,7 @@ static DWORD WINAPI ReaderThreadProc(LPVOID param)
         r->path[0] = '\0';
         if (r->kept != nullptr &&
             (r->keptShared != r->shared || r->keptConnection != r->connection)) {
+            ForgetReach(&r->reach);
             r->kept->Release();
             r->kept = nullptr;
         }
@@ -416,7 +457,7 @@ static DWORD WINAPI ReaderThreadProc(LPVOID param)
             r->keptConnection = r->connection;
         }
         if (r->kept != nullptr)
-            r->outcome = ResolveFolder(r->kept, &r->tab, r->path);
+            r->outcome = ResolveFolderKept(r->kept, &r->reach, &r->tab, r->path);
         InterlockedExchange(&r->busy, 0);
         SetEvent(r->done);
     }

@@ -3,7 +3,10 @@
 //            timed until the path stands as Log_00 in Trailkeep.ini, and until the whole
 //            history is saved; beside it one SaveHistory() run in this process; and a
 //            navigation of a modern folder window of the stand-in shell, learned by the
-//            shell-window watcher, until it stands as Log_00;
+//            shell-window watcher, until it stands as Log_00; and where the watcher's time
+//            goes: one call into the stand-in shell, the watcher's read of a tab's folder
+//            (ResolveFolder) on this thread, and the same read through a reader thread as
+//            the watcher makes it (ReadFolderBounded);
 //   menu     a launcher request (posted, or by starting Trailmenu.exe) until the folder
 //            menu is on screen, also with 20 folder windows in the open-folder list;
 //   drag     one movement of the drag marker (restore, save, transparent blit), drawn by
@@ -24,9 +27,11 @@
 #include "testsupport.h"
 
 #include "core/history.h"
+#include "core/shellcalls.h"
 #include "core/protocol.h"
 #include "core/settings.h"
 #include "core/trailkeep.h"
+#include "core/wide.h"
 #include "menus/menus.h"
 
 using namespace tk;
@@ -240,6 +245,64 @@ void MeasureShellCapture(int runs, Figure* logZero)
     UseStandinShell(false);
 }
 
+// The parts of a watcher's navigation, timed in this process with the watcher's own calls
+// against a window of the stand-in shell: one round trip (the browser's window handle),
+// one read of the tab's folder, and the same read through a reader thread. What remains
+// of "stand-in navigation -> Log_00" is the event's delivery, the main thread and the save.
+void MeasureReadParts(int runs, Figure* oneCall, Figure* resolve, Figure* reader)
+{
+    IShellWindows* list = nullptr;
+    IDispatch* item = nullptr;
+    IWebBrowser2* browser = nullptr;
+    HWND tab = nullptr;
+    VARIANT first;
+    VariantInit(&first);
+    first.vt = VT_I4;
+    first.lVal = 0;
+    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    HWND ticks = CreateWindowExA(0, "STATIC", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr,
+                                 nullptr);
+    if (!UseStandinShell(true) || StartStandinShell(false) == 0 ||
+        !ShellCommand(kShellOpenWindow, nullptr, L"C:\\bench\\read", &tab) ||
+        FAILED(CoCreateInstance(CLSID_ShellWindows, nullptr, CLSCTX_LOCAL_SERVER,
+                                IID_IShellWindows, reinterpret_cast<void**>(&list))) ||
+        list->Item(first, &item) != S_OK || item == nullptr ||
+        FAILED(item->QueryInterface(IID_IWebBrowser2, reinterpret_cast<void**>(&browser))) ||
+        !StartShellCalls(ticks, WM_APP)) {
+        std::printf("  read parts: the stand-in shell's window could not be reached\n");
+    } else {
+        const DWORD shared = ShareBrowser(browser);
+        for (int run = -1; run < runs; ++run) {  // run -1 warms up and is not counted
+            SHANDLE_PTR handle = 0;
+            PathSlot path;
+            HWND shown = nullptr;
+            double start = Now();
+            const bool called = SUCCEEDED(browser->get_HWND(&handle));
+            const double atCall = Now();
+            const bool read = ResolveFolder(browser, &shown, path) == kFolderRead;
+            const double atRead = Now();
+            const bool readAside = ReadFolderBounded(shared, 1, &shown, path) == kFolderRead;
+            const double atReader = Now();
+            if (run < 0)
+                continue;
+            AddSample(oneCall, called, atCall - start);
+            AddSample(resolve, read, atRead - atCall);
+            AddSample(reader, readAside, atReader - atRead);
+        }
+        UnshareBrowser(shared);
+    }
+    if (browser != nullptr)
+        browser->Release();
+    if (item != nullptr)
+        item->Release();
+    if (list != nullptr)
+        list->Release();
+    EndShellCalls();
+    DestroyWindow(ticks);
+    CoUninitialize();
+    UseStandinShell(false);
+}
+
 // Each run makes another followed window's thread hang (its navigation's event fired
 // first, so that the watcher reads its folder) and then navigates the foreground window:
 // the time until that folder stands as Log_00.
@@ -309,12 +372,12 @@ int StayIdle(int seconds)
 // write per key, straight into the file. Kept here to compare the two in the same run.
 void SaveHistoryKeyByKey()
 {
-    char path[MAX_PATH];
-    GetFullPathNameA("Trailkeep.ini", MAX_PATH, path, nullptr);
+    wchar_t path[MAX_PATH];
+    GetFullPathNameW(L"Trailkeep.ini", MAX_PATH, path, nullptr);
     for (int i = 0; i < kHistorySlots; ++i) {
-        char key[16];
-        wsprintfA(key, "Log_%02d", i);
-        WritePrivateProfileStringA("Path_Log", key, gHistory[i][0] != '\0' ? gHistory[i] : nullptr,
+        wchar_t key[16];
+        wsprintfW(key, L"Log_%02d", i);
+        WritePrivateProfileStringW(L"Path_Log", key, gHistory[i][0] != u'\0' ? W(gHistory[i]) : nullptr,
                                    path);
     }
 }
@@ -330,8 +393,8 @@ void MeasureSaveHistory(int runs, void (*save)(), Figure* figure)
     SetCurrentDirectoryA(dir.c_str());
     LoadSettings();
     for (int run = -1; run < runs; ++run) {
-        char path[64];
-        wsprintfA(path, "C:\\bench\\saved%03d", run + 1);
+        char16_t path[64];
+        wsprintfW(W(path), L"C:\\bench\\saved%03d", run + 1);
         RecordPath(gHistory, MaxLogData, path);
         const double start = Now();
         save();
@@ -462,6 +525,9 @@ int main(int argc, char** argv)
     Figure wholeSave{"capture: path set -> whole history saved"};
     Figure shellZero{"capture: stand-in navigation -> Log_00 (watcher)"};
     Figure hungZero{"capture: as above, another window's thread hung"};
+    Figure oneCall{"  of it: one call into the stand-in shell"};
+    Figure resolve{"  of it: a tab's folder read (ResolveFolder)"};
+    Figure reader{"  of it: the same read through a reader thread"};
     Figure saveHistory{"SaveHistory(), 50 entries, in this process"};
     Figure saveByKey{"former save: a profile write per key, 50 entries"};
     Figure posted{"menu: WM_TK_TRAY posted -> \"#32768\" visible"};
@@ -470,6 +536,7 @@ int main(int argc, char** argv)
     Figure dragMove{"drag move: restore, save, transparent blit"};
     MeasureCapture(captureRuns, &logZero, &wholeSave);
     MeasureShellCapture(captureRuns, &shellZero);
+    MeasureReadParts(captureRuns, &oneCall, &resolve, &reader);
     MeasureHungNeighbour(5, &hungZero);
     MeasureSaveHistory(captureRuns, SaveHistory, &saveHistory);
     MeasureSaveHistory(captureRuns, SaveHistoryKeyByKey, &saveByKey);
@@ -481,7 +548,7 @@ int main(int argc, char** argv)
     std::printf("\n");
     PrintHeader();
     for (const Figure& figure :
-         {logZero, shellZero, hungZero, wholeSave, saveHistory, saveByKey, posted, launched, openFolders,
+         {logZero, shellZero, oneCall, resolve, reader, hungZero, wholeSave, saveHistory, saveByKey, posted, launched, openFolders,
           dragMove})
         Print(figure);
     return 0;
