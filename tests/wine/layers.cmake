@@ -138,17 +138,18 @@ set_tests_properties(e2e.scaled.AtTheScreensScale e2e.scaled.DropOnExplorer PROP
 # `cmake --build --preset test --target bench` builds what it needs and runs it: the hook's
 # cost in instructions counted by callgrind, and capture and menu latencies with the real
 # deliverables under this build's Wine. It uses the desktop: not while tests run here.
+# Its programs are built with the tests, so that a change that breaks them shows at once.
 find_path(TK_CALLGRIND_INCLUDE callgrind.h PATHS /usr/include/valgrind
           NO_DEFAULT_PATH NO_CMAKE_FIND_ROOT_PATH)
 if(TK_CALLGRIND_INCLUDE)
     # The production hook source compiled into the benchmark, with Trailhook's own options.
-    add_executable(tk_bench_hook EXCLUDE_FROM_ALL bench/hook_cost.cpp support/hook_under_test.cpp)
+    add_executable(tk_bench_hook bench/hook_cost.cpp support/hook_under_test.cpp)
     target_include_directories(tk_bench_hook PRIVATE ${CMAKE_SOURCE_DIR})
     target_include_directories(tk_bench_hook SYSTEM PRIVATE ${TK_CALLGRIND_INCLUDE})
     target_link_libraries(tk_bench_hook PRIVATE user32 kernel32)
     target_link_options(tk_bench_hook PRIVATE -static)
 
-    add_executable(tk_bench EXCLUDE_FROM_ALL bench/latency_bench.cpp
+    add_executable(tk_bench bench/latency_bench.cpp
         ${CMAKE_SOURCE_DIR}/core/guids.cpp ${CMAKE_SOURCE_DIR}/resources/trailkeep.rc)
     target_link_libraries(tk_bench PRIVATE tk_testsupport trailkeep_core)
     target_link_options(tk_bench PRIVATE -static)
