@@ -155,7 +155,8 @@ protected:
     }
     // Adds `path` with the registered-folders dialog's Add button and the picker; with
     // `request`, Trailmenu asks for the folder menu while the picker is up.
-    void AddThroughPicker(HWND touroku, const char* path, bool request = false)
+    template <typename Path>
+    void AddThroughPicker(HWND touroku, const Path& path, bool request = false)
     {
         HWND picker = nullptr;
         ASSERT_TRUE(Press(touroku, kAdd, [&] { return (picker = WaitPicker(touroku)) != nullptr; }))
@@ -163,7 +164,7 @@ protected:
         if (request) {
             ASSERT_EQ(RunTrailmenu(), 1);
         }
-        ASSERT_TRUE(SelectInPicker(picker, path)) << path;
+        ASSERT_TRUE(SelectInPicker(picker, path));
         // Once: the picker takes seconds to close under Wine, and a second click would land
         // on the list under it.
         ASSERT_TRUE(Press(picker, IDOK, [&] { return !IsWindow(picker); }));
@@ -469,6 +470,42 @@ TEST_F(Dialogs, RegisteredFoldersAreEditedInTheirDialogAndSavedWithTheSettings)
     EXPECT_EQ(RegisteredInFile(),
               "Touroku_00 Touroku_01 Touroku_02 = C:\\tk-reg-new C:\\tk-reg-a C:\\tk-reg-c");
     EXPECT_EQ(Setting("MaxLogData"), "20");
+}
+
+// A folder outside the ANSI code page, picked for the registered folders: listed as it is,
+// saved, and read back after a restart (the next save writes it again unchanged).
+TEST_F(Dialogs, UnicodeRegisteredFolderIsSavedAndReadBack)
+{
+    const std::wstring folder = L"C:\\tk-reg-R\u00e9sum\u00e9 \u0101 \U00020BB7";
+    CreateDirectoryW(folder.c_str(), nullptr);
+    Launch("[Setting]\r\nMaxLogData=20\r\n");
+    for (const char* max : {"21", "22"}) {
+        HWND dlg = OpenSettings(false);
+        ASSERT_NE(dlg, nullptr) << "no settings dialog";
+        EXPECT_TRUE(Step(dlg, kMaxLogDataArrows, true, max));
+        HWND touroku = OpenFrom(dlg, kTouroku, "フォルダ登録");
+        ASSERT_NE(touroku, nullptr);
+        HWND list = GetDlgItem(touroku, kList);
+        if (max == std::string("21"))
+            AddThroughPicker(touroku, folder);
+        EXPECT_TRUE(WaitFor([&] {
+            return SendMessageA(list, LVM_GETITEMCOUNT, 0, 0) == 1 && ListItemTextW(list, 0) == folder;
+        })) << Described(list);
+        ASSERT_TRUE(Closes(touroku, kTourokuOk));
+        ASSERT_TRUE(Closes(dlg, kOk));
+        WaitCommandEnded();
+        EXPECT_EQ(Setting("MaxLogData"), max);
+        wchar_t saved[MAX_PATH] = L"";
+        GetPrivateProfileStringW(L"Path_Touroku", L"Touroku_00", L"", saved, MAX_PATH,
+                                 Wide(ini_).c_str());
+        EXPECT_TRUE(saved == folder);
+        EXPECT_EQ(ReadFileBytes(ini_).substr(0, 2), "\xFF\xFE");
+        if (max == std::string("21")) {
+            ASSERT_EQ(CloseTrailkeep(&tk_, main_), 0);
+            main_ = StartTrailkeep(&tk_, dir_);
+            ASSERT_NE(main_, nullptr);
+        }
+    }
 }
 
 // What Trailkeep holds only in memory when the session ends: registered folders confirmed

@@ -2,7 +2,7 @@
 // folder is shown in the dialog, which keeps the typed file name. Wine's real dialogs,
 // shown by the file_dialog fixture.
 #include "testsupport.h"
-
+#include "tests/support/u16.h"
 
 #include <set>
 
@@ -31,6 +31,7 @@ protected:
         explorers_ = ExplorerProcesses();
     }
     // Waits until the dialog shows `folder` with the typed name in its name field.
+    // `folder` in UTF-8, as the fixture reports (an ANSI path of the tests' own is ASCII).
     ::testing::AssertionResult Shows(const std::string& folder)
     {
         const std::string expected = folder + "\r\n" + kTyped + "\r\n";
@@ -188,6 +189,26 @@ TEST_F(FileDialogs, SwitchedOffTheChoiceOpensExplorer)
     EXPECT_TRUE(WaitFor([&] { return ExplorerProcesses() != explorers_; }, 60000));
     EXPECT_TRUE(Shows(start_));
     EndExplorersSince(explorers_);
+}
+
+// A folder outside the ANSI code page, chosen over each kind of dialog that takes one: the
+// dialog shows it as it is, the typed name kept.
+TEST_F(FileDialogs, UnicodeFolderChosenOverADialogIsShownThere)
+{
+    const std::u16string folder = PA(target_).text + u"\\R\u00e9sum\u00e9 \u0101 \U0001F4C1";
+    ASSERT_TRUE(CreateDirectoryW(reinterpret_cast<const wchar_t*>(folder.c_str()), nullptr));
+    for (const char* kind : {"open", "item", "browse"}) {
+        SCOPED_TRACE(kind);
+        Launch(Utf16File(u"[Path_Log]\r\nLog_00=C:\\Windows\r\nLog_01=" + folder + u"\r\n"));
+        OpenDialog(kind);
+        OpenSubMenu(0);
+        Press(VK_DOWN);
+        Press(VK_RETURN);
+        EXPECT_TRUE(Shows(Utf8(folder.c_str())));
+        ExpectNothingElseHappened();
+        EXPECT_EQ(CloseTrailkeep(&tk_, main_), 0);
+        dialog_.Kill();
+    }
 }
 
 }  // namespace

@@ -21,19 +21,6 @@ int CountOf(const std::string& text, const std::string& what)
     return n;
 }
 
-// Chooses entry `n` (1 = the newest) of the history menu, opened from the tray icon.
-::testing::AssertionResult ChooseHistoryEntry(int n)
-{
-    if (ClickTrayIcon(true) == nullptr)
-        return ::testing::AssertionFailure() << "no folder menu from the tray icon";
-    if (OpenHistoryWithKeys() == nullptr)
-        return ::testing::AssertionFailure() << "no history menu";
-    for (int i = 1; i < n; ++i)
-        Press(VK_DOWN);
-    Press(VK_RETURN);
-    return ::testing::AssertionSuccess();
-}
-
 // A window of five tabs closes tab after tab while the watcher reads the list, and the
 // process of another window dies while the list still holds it. Neither costs any other
 // window anything: no visit that was not made, no new start, no lost navigation.

@@ -94,5 +94,33 @@ protected:
     DWORD shell_ = 0;
 };
 
+// Chooses entry `n` (1 = the newest) of the history menu, opened from the tray icon.
+inline ::testing::AssertionResult ChooseHistoryEntry(int n)
+{
+    if (ClickTrayIcon(true) == nullptr)
+        return ::testing::AssertionFailure() << "no folder menu from the tray icon";
+    if (OpenHistoryWithKeys() == nullptr)
+        return ::testing::AssertionFailure() << "no history menu";
+    for (int i = 1; i < n; ++i)
+        Press(VK_DOWN);
+    Press(VK_RETURN);
+    return ::testing::AssertionSuccess();
+}
+
+// A visible top-level window of Wine's own Explorer whose title holds `name`.
+inline HWND FindWineFolderWindow(const wchar_t* name)
+{
+    HWND found = nullptr;
+    for (HWND w = GetTopWindow(nullptr); w != nullptr; w = GetWindow(w, GW_HWNDNEXT)) {
+        wchar_t cls[32], title[MAX_PATH] = L"";
+        GetClassNameW(w, cls, 32);
+        GetWindowTextW(w, title, MAX_PATH);
+        if (IsWindowVisible(w) && lstrcmpW(cls, L"ExplorerWClass") == 0 &&
+            wcsstr(title, name) != nullptr)
+            found = w;
+    }
+    return found;
+}
+
 
 }  // namespace tk

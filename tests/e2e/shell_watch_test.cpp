@@ -18,32 +18,6 @@ namespace {
 
 const wchar_t kVirtualFolder[] = L"::{20D04FE0-3AEA-1069-A2D8-08002B30309D}";
 
-// Chooses the second history entry of the folder menu, opened from the tray icon.
-::testing::AssertionResult ChooseSecondHistoryEntry()
-{
-    if (ClickTrayIcon(true) == nullptr)
-        return ::testing::AssertionFailure() << "no folder menu from the tray icon";
-    if (OpenHistoryWithKeys() == nullptr)
-        return ::testing::AssertionFailure() << "no history menu";
-    Press(VK_DOWN);
-    Press(VK_RETURN);
-    return ::testing::AssertionSuccess();
-}
-
-// A visible top-level window of Wine's own Explorer whose title holds `name`.
-HWND FindWineFolderWindow(const char* name)
-{
-    HWND found = nullptr;
-    for (HWND w = GetTopWindow(nullptr); w != nullptr; w = GetWindow(w, GW_HWNDNEXT)) {
-        char cls[32];
-        GetClassNameA(w, cls, sizeof cls);
-        if (IsWindowVisible(w) && lstrcmpA(cls, "ExplorerWClass") == 0 &&
-            WindowText(w).find(name) != std::string::npos)
-            found = w;
-    }
-    return found;
-}
-
 // Nothing that a hook could see: the navigations reach the history through the list.
 TEST_F(ShellWatch, NavigationsInWindowsAndTabsAreRecordedAndClosingLeavesNoConnection)
 {
@@ -162,7 +136,7 @@ TEST_F(ShellWatch, HungShellHoldsUpNeitherMenusNorExit)
 
     const std::set<DWORD> explorers = ExplorerProcesses();
     const DWORD menuAsked = GetTickCount();
-    ASSERT_TRUE(ChooseSecondHistoryEntry());
+    ASSERT_TRUE(ChooseHistoryEntry(2));
     const DWORD menuTook = GetTickCount() - menuAsked;
     std::printf("folder menu and history open %lu ms after the click\n",
                 static_cast<unsigned long>(menuTook));
@@ -186,7 +160,7 @@ TEST_F(ShellWatch, HungShellHoldsUpNeitherMenusNorExit)
                                     std::string::npos; }))
         << ShellLog();
     // And the Explorer started shows the chosen folder, once the shell's list answers it.
-    EXPECT_TRUE(WaitFor([] { return FindWineFolderWindow("hung-shell-visit") != nullptr; }, 30000))
+    EXPECT_TRUE(WaitFor([] { return FindWineFolderWindow(L"hung-shell-visit") != nullptr; }, 30000))
         << "no Explorer window on " << target;
 
     // Hung again, with the watcher sent to it: the exit is not held up either.
@@ -216,7 +190,7 @@ TEST_F(ShellWatch, ChosenEntryShownByAModernWindowComesForwardAndIsRecorded)
     ASSERT_TRUE(WaitFor([&] { return IsIconic(root) != FALSE; }));
 
     const std::set<DWORD> explorers = ExplorerProcesses();
-    ASSERT_TRUE(ChooseSecondHistoryEntry());
+    ASSERT_TRUE(ChooseHistoryEntry(2));
     EXPECT_TRUE(WaitFor([&] { return !IsIconic(root) && GetForegroundWindow() == root; }));
     EXPECT_TRUE(FileHistoryBecomes(ini_, {"C:\\reuse", "C:\\Windows"}));
     // Nothing started: Explorer would have been started before the choice's handling
@@ -367,13 +341,6 @@ bool RaiseAbove(HWND front, HWND behind)
     });
 }
 
-std::wstring Wide(const std::string& path)
-{
-    wchar_t wide[MAX_PATH] = L"";
-    MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, wide, MAX_PATH);
-    return wide;
-}
-
 // Two folder windows, the second with two tabs, the first in front: the sub-menu lists
 // the three folders, front-most window first (chosen one by one over Wine's Open dialog
 // from the launcher, a fourth step down coming back to the first). Each shows in the
@@ -459,10 +426,10 @@ TEST_F(TrailkeepTest, ChosenEntryShownByWinesOwnFolderWindowIsFoundThroughItsLis
     Process explorer;
     ASSERT_TRUE(Start(&explorer, "C:\\windows\\explorer.exe", "/root," + target, "C:\\"));
     HWND window = nullptr;
-    ASSERT_TRUE(WaitFor([&] { return (window = FindWineFolderWindow("wine-own-window")) != nullptr; },
+    ASSERT_TRUE(WaitFor([&] { return (window = FindWineFolderWindow(L"wine-own-window")) != nullptr; },
                         60000));
     Launch("[Path_Log]\r\nLog_00=C:\\Windows\r\nLog_01=" + target + "\r\n");
-    ASSERT_TRUE(ChooseSecondHistoryEntry());
+    ASSERT_TRUE(ChooseHistoryEntry(2));
     EXPECT_TRUE(FileHistoryBecomes(ini_, {target, "C:\\Windows"}));
     EXPECT_TRUE(WaitFor([&] { return GetForegroundWindow() == window; }));
     PostMessageA(window, WM_CLOSE, 0, 0);

@@ -7,6 +7,7 @@
 #include <tlhelp32.h>
 
 #include <cstdio>
+#include <type_traits>
 #include <vector>
 
 namespace tk {
@@ -36,24 +37,25 @@ std::string BinDir()
     return dir.substr(0, dir.find_last_of('\\'));
 }
 
-static void RemoveTree(const std::string& dir)
+// In UTF-16: a test leaves folders that the code page cannot spell.
+static void RemoveTree(const std::wstring& dir)
 {
-    WIN32_FIND_DATAA found;
-    HANDLE find = FindFirstFileA((dir + "\\*").c_str(), &found);
+    WIN32_FIND_DATAW found;
+    HANDLE find = FindFirstFileW((dir + L"\\*").c_str(), &found);
     if (find != INVALID_HANDLE_VALUE) {
         do {
-            const std::string name = found.cFileName;
-            if (name == "." || name == "..")
+            const std::wstring name = found.cFileName;
+            if (name == L"." || name == L"..")
                 continue;
-            const std::string path = dir + "\\" + name;
+            const std::wstring path = dir + L"\\" + name;
             if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
                 RemoveTree(path);
             else
-                DeleteFileA(path.c_str());
-        } while (FindNextFileA(find, &found));
+                DeleteFileW(path.c_str());
+        } while (FindNextFileW(find, &found));
         FindClose(find);
     }
-    RemoveDirectoryA(dir.c_str());
+    RemoveDirectoryW(dir.c_str());
 }
 
 std::string MakeScratchDir(const char* name)
@@ -61,9 +63,16 @@ std::string MakeScratchDir(const char* name)
     char temp[MAX_PATH];
     GetTempPathA(MAX_PATH, temp);
     std::string dir = std::string(temp) + "tk-" + name;
-    RemoveTree(dir);
+    RemoveTree(Wide(dir));
     CreateDirectoryA(dir.c_str(), nullptr);
     return dir;
+}
+
+std::wstring Wide(const std::string& ansi)
+{
+    wchar_t wide[MAX_PATH] = L"";
+    MultiByteToWideChar(CP_ACP, 0, ansi.c_str(), -1, wide, MAX_PATH);
+    return wide;
 }
 
 void WriteFileBytes(const std::string& path, const std::string& bytes)
@@ -464,27 +473,32 @@ struct RemoteBlock {
 };
 
 // Reads an item text into the block after the item structure: `item` points its text
-// field there and is sent with `msg`.
-template <typename Item>
-static std::string RemoteItemText(HWND control, UINT msg, WPARAM wParam, Item item)
+// field there and is sent with `msg` (an ANSI or a Unicode message, as Char says).
+template <typename Char, typename Item>
+static std::basic_string<Char> RemoteItemText(HWND control, UINT msg, WPARAM wParam, Item item)
 {
     const size_t textSize = 512;
-    RemoteBlock block(control, sizeof item + textSize);
-    item.pszText = block.base + sizeof item;
+    RemoteBlock block(control, sizeof item + textSize * sizeof(Char));
+    item.pszText = reinterpret_cast<Char*>(block.base + sizeof item);
     item.cchTextMax = textSize;
-    char text[textSize] = {};
-    if (!block.Put(0, &item, sizeof item) || !block.Put(sizeof item, text, 1))
-        return std::string();
+    Char text[textSize] = {};
+    if (!block.Put(0, &item, sizeof item) || !block.Put(sizeof item, text, sizeof(Char)))
+        return std::basic_string<Char>();
     block.Send(control, msg, wParam);
-    block.Get(sizeof item, text, textSize - 1);
+    block.Get(sizeof item, text, (textSize - 1) * sizeof(Char));
     return text;
 }
 
 std::string ListItemText(HWND list, int item)
 {
     LVITEMA info{};
-    info.iSubItem = 0;
-    return RemoteItemText(list, LVM_GETITEMTEXTA, static_cast<WPARAM>(item), info);
+    return RemoteItemText<char>(list, LVM_GETITEMTEXTA, static_cast<WPARAM>(item), info);
+}
+
+std::wstring ListItemTextW(HWND list, int item)
+{
+    LVITEMW info{};
+    return RemoteItemText<wchar_t>(list, LVM_GETITEMTEXTW, static_cast<WPARAM>(item), info);
 }
 
 bool ListItemCentre(HWND list, int item, POINT* centre)
@@ -500,27 +514,47 @@ bool ListItemCentre(HWND list, int item, POINT* centre)
     return ClientToScreen(list, centre) != 0;
 }
 
-std::string TreeSelectionText(HWND tree)
+// The selected item's text by the tree's ANSI or Unicode message, as Char says.
+template <typename Char>
+static std::basic_string<Char> TreeSelection(HWND tree)
 {
     DWORD_PTR selected = 0;
     SendMessageTimeoutA(tree, TVM_GETNEXTITEM, TVGN_CARET, 0, SMTO_ABORTIFHUNG, 5000, &selected);
     if (selected == 0)
-        return std::string();
-    TVITEMA info{};
+        return std::basic_string<Char>();
+    typename std::conditional<sizeof(Char) == 1, TVITEMA, TVITEMW>::type info{};
     info.mask = TVIF_TEXT;
     info.hItem = reinterpret_cast<HTREEITEM>(selected);
-    return RemoteItemText(tree, TVM_GETITEMA, 0, info);
+    return RemoteItemText<Char>(tree, sizeof(Char) == 1 ? TVM_GETITEMA : TVM_GETITEMW, 0, info);
+}
+
+std::string TreeSelectionText(HWND tree)
+{
+    return TreeSelection<char>(tree);
+}
+
+// The path goes to the dialog in the form that its message takes: bytes of the code page
+// or UTF-16. The tree shows the folder's name.
+template <typename Char>
+static bool SelectPath(HWND picker, const std::basic_string<Char>& path)
+{
+    RemoteBlock block(picker, (path.size() + 1) * sizeof(Char));
+    if (!block.Put(0, path.c_str(), (path.size() + 1) * sizeof(Char)))
+        return false;
+    block.Send(picker, sizeof(Char) == 1 ? BFFM_SETSELECTIONA : BFFM_SETSELECTIONW, TRUE);
+    const std::basic_string<Char> name = path.substr(path.find_last_of('\\') + 1);
+    HWND tree = FindWindowExA(picker, nullptr, WC_TREEVIEWA, nullptr);
+    return WaitFor([&] { return TreeSelection<Char>(tree) == name; });
 }
 
 bool SelectInPicker(HWND picker, const std::string& path)
 {
-    RemoteBlock block(picker, path.size() + 1);
-    if (!block.Put(0, path.c_str(), path.size() + 1))
-        return false;
-    block.Send(picker, BFFM_SETSELECTIONA, TRUE);
-    const std::string name = path.substr(path.find_last_of('\\') + 1);
-    HWND tree = FindWindowExA(picker, nullptr, WC_TREEVIEWA, nullptr);
-    return WaitFor([&] { return TreeSelectionText(tree) == name; });
+    return SelectPath(picker, path);
+}
+
+bool SelectInPicker(HWND picker, const std::wstring& path)
+{
+    return SelectPath(picker, path);
 }
 
 std::vector<std::string> MenuTexts(HWND menuWindow)

@@ -27,6 +27,8 @@ std::string BinDir();
 
 // A fresh, empty folder for one test, under the temporary folder.
 std::string MakeScratchDir(const char* name);
+// A path of the tests' code page in UTF-16.
+std::wstring Wide(const std::string& ansi);
 void WriteFileBytes(const std::string& path, const std::string& bytes);
 std::string ReadFileBytes(const std::string& path);
 bool FileExists(const std::string& path);
@@ -110,6 +112,7 @@ void ClickControl(HWND dialog, int id);
 // through memory in that process (the two processes share the pointer size).
 // The text of item `item` of a list-view control.
 std::string ListItemText(HWND list, int item);
+std::wstring ListItemTextW(HWND list, int item);
 // The centre of item `item` of a list-view control, in screen coordinates.
 bool ListItemCentre(HWND list, int item, POINT* centre);
 // The text of the selected item of a tree-view control; empty when none is selected.
@@ -117,6 +120,8 @@ std::string TreeSelectionText(HWND tree);
 // Asks an open folder-browse dialog to select `path`, as an initial path would, and waits
 // until its tree shows the folder selected.
 bool SelectInPicker(HWND picker, const std::string& path);
+// The same with a UTF-16 path, which the dialog takes as it is.
+bool SelectInPicker(HWND picker, const std::wstring& path);
 
 // Visible popup menus (class "#32768"), the topmost first.
 std::vector<HWND> VisibleMenus();

@@ -63,6 +63,12 @@ struct P {
     operator const char16_t*() const { return text.c_str(); }
 };
 
+// The UTF-16LE bytes, with the mark, of a UTF-16 text: a settings file in its Unicode form.
+inline std::string Utf16File(const std::u16string& text)
+{
+    return "\xFF\xFE" + std::string(reinterpret_cast<const char*>(text.data()), text.size() * 2);
+}
+
 #ifdef _WIN32
 #include <windows.h>
 

@@ -284,12 +284,6 @@ TEST_F(SettingsFile, StartAfterASaveCutShortInTheReplacementReadsTheOldFile)
 
 // --- The two forms of the file --------------------------------------------------------
 
-// The UTF-16LE bytes, with the mark, of a UTF-16 text.
-std::string Utf16File(const std::u16string& text)
-{
-    return "\xFF\xFE" + std::string(reinterpret_cast<const char*>(text.data()), text.size() * 2);
-}
-
 const char16_t kCafe[] = u"C:\\tk\\Café ā 𠮷 📁";  // no ANSI code page spells it
 const char16_t kResume[] = u"C:\\tk\\Résumé";
 
