@@ -160,25 +160,45 @@ static void OrderShownHistory(void)
         OrderHistory(gHistory, LogSort, gDisplayOrder, CompareNames);
 }
 
+// The top-level windows of followed folder windows, front-most first.
+struct RootOrder {
+    const ShellEntry* table;
+    int count;
+    void** roots;
+    int rootCount;
+};
+
+static BOOL CALLBACK NoteRoot(HWND wnd, LPARAM param)
+{
+    RootOrder* order = reinterpret_cast<RootOrder*>(param);
+    for (int i = 0; i < order->count; ++i) {
+        if (order->table[i].browser != nullptr && order->table[i].root == wnd) {
+            order->roots[order->rootCount++] = wnd;
+            break;
+        }
+    }
+    return order->rootCount < kShellEntries;
+}
+
 // The folders Explorer's windows and tabs show now, front-most first, into gShownOpen:
 // from a copy of the watcher's table and the z-order of the top-level windows, with no
-// call into Explorer, so that the menu comes up at once.
+// call into Explorer, so that the menu comes up at once. The z-order is read with
+// EnumWindows, top first, from one snapshot of the window list: a walk by GetWindow can
+// loop or meet destroyed windows while windows come and go. It is not read at all when
+// no folder is followed (under Wine each window costs a request to its server).
 static void ListShownFolders(void)
 {
     static ShellEntry table[kShellEntries];
     static void* roots[kShellEntries];
     const int count = CopyShellTable(table);
-    int rootCount = 0;
-    for (HWND wnd = GetTopWindow(nullptr); wnd != nullptr && rootCount < kShellEntries;
-         wnd = GetWindow(wnd, GW_HWNDNEXT)) {
-        for (int i = 0; i < count; ++i) {
-            if (table[i].browser != nullptr && table[i].root == wnd) {
-                roots[rootCount++] = wnd;
-                break;
-            }
-        }
-    }
-    gShownOpenCount = ListOpenFolders(table, count, roots, rootCount, gShownOpen, kShellEntries);
+    RootOrder order = {table, count, roots, 0};
+    int followed = 0;
+    for (int i = 0; i < count && !followed; ++i)
+        followed = table[i].browser != nullptr;
+    if (followed)
+        EnumWindows(NoteRoot, reinterpret_cast<LPARAM>(&order));
+    gShownOpenCount =
+        ListOpenFolders(table, count, roots, order.rootCount, gShownOpen, kShellEntries);
 }
 
 // The open-folder sub-menu: its entries, or the greyed placeholder the resource holds;

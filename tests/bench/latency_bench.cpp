@@ -9,12 +9,17 @@
 //            the watcher makes it (ReadFolderBounded);
 //   menu     a launcher request (posted, or by starting Trailmenu.exe) until the folder
 //            menu is on screen, also with 20 folder windows in the open-folder list;
+//            beside each, a bare one-item menu that a thread of this process tracks the
+//            same way: the system's own time to show a menu (under Wine, its popup
+//            window made and mapped on X11), which Trailkeep's share is reckoned beyond;
 //   drag     one movement of the drag marker (restore, save, transparent blit), drawn by
 //            Trailkeep's own code in this process.
 // Prints one table row per figure. Run by run-bench.sh as
 //   tk_bench.exe [capture runs] [menu runs] [drag movements]
 // or, to leave Trailkeep idle with a followed folder window for the script to watch,
 //   tk_bench.exe --idle SECONDS
+// or, for the menu figures alone,
+//   tk_bench.exe --menus MENU_RUNS
 #include <windows.h>
 
 #include <algorithm>
@@ -406,24 +411,42 @@ void MeasureSaveHistory(int runs, void (*save)(), Figure* figure)
 }
 
 // Whether a popup menu of the process `pid` is on screen. (Menu handles of another
-// process cannot be read under Wine, so the menu is known by its owner alone.)
+// process cannot be read under Wine, so the menu is known by its owner alone.) Only the
+// menu windows are looked at, found by their class. A walk through every top-level
+// window, with questions to the window server for each, took about 9 ms a look under
+// Wine with 20 folder windows open: polled every millisecond, it kept the wine server
+// and a core busy while the menu was being shown, and saw the menu up to a look late.
 bool MenuShownBy(DWORD pid)
 {
-    for (HWND menu : VisibleMenus()) {
+    for (HWND menu = FindWindowExA(nullptr, nullptr, "#32768", nullptr); menu != nullptr;
+         menu = FindWindowExA(nullptr, menu, "#32768", nullptr)) {
         DWORD owner = 0;
         GetWindowThreadProcessId(menu, &owner);
-        if (owner == pid)
+        if (owner == pid && IsWindowVisible(menu))
             return true;
     }
     return false;
 }
 
+// How long one look for the menu takes (the poll's own cost), and one walk through
+// every top-level window as tests/support's VisibleMenus() makes it, in this state of
+// the desktop.
+void MeasurePoll(Figure* look, Figure* walk, int runs)
+{
+    for (int run = 0; run < runs; ++run) {
+        double start = Now();
+        MenuShownBy(0);
+        look->ms.push_back(Now() - start);
+        start = Now();
+        VisibleMenus();
+        walk->ms.push_back(Now() - start);
+    }
+}
+
 // Each run asks the running Trailkeep for the folder menu, times its appearance, and
 // closes it again.
-void TimeMenus(const Process& trailkeep, HWND main, int runs, bool withLauncher,
-               Figure* figure)
+void TimeMenus(DWORD pid, HWND main, int runs, bool withLauncher, Figure* figure)
 {
-    const DWORD pid = trailkeep.info.dwProcessId;
     for (int run = -1; run < runs; ++run) {
         if (!CloseMenus()) {
             std::printf("  menu: a menu stays open; runs end here\n");
@@ -456,13 +479,66 @@ void MeasureMenu(int runs, bool withLauncher, Figure* figure)
         std::printf("  menu: Trailkeep did not start\n");
         return;
     }
-    TimeMenus(trailkeep, main, runs, withLauncher, figure);
+    TimeMenus(trailkeep.info.dwProcessId, main, runs, withLauncher, figure);
     CloseTrailkeep(&trailkeep, main);
+}
+
+// A bare pop-up menu of one item, tracked by a thread of this process when its window
+// gets the launcher's request, as Trailkeep tracks its menu: made foreground, then
+// TrackPopupMenu at the cursor. What the system alone takes to put a menu on screen;
+// Trailkeep's own share of its menu's time is what it takes beyond this.
+LRESULT CALLBACK BareMenuProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam)
+{
+    if (msg != WM_TK_TRAY)
+        return DefWindowProcW(wnd, msg, wParam, lParam);
+    HMENU menu = CreatePopupMenu();
+    AppendMenuW(menu, MF_STRING, 1, L"bench");
+    POINT pt;
+    GetCursorPos(&pt);
+    SetForegroundWindow(wnd);
+    TrackPopupMenu(menu, 0, pt.x, pt.y, 0, wnd, nullptr);
+    PostMessageA(wnd, WM_NULL, 0, 0);
+    DestroyMenu(menu);
+    return 0;
+}
+
+DWORD WINAPI BareMenuThread(void* param)
+{
+    WNDCLASSW wc{};
+    wc.lpfnWndProc = BareMenuProc;
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.lpszClassName = L"TkBenchBareMenu";
+    RegisterClassW(&wc);
+    HWND wnd = CreateWindowW(wc.lpszClassName, L"", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
+                             wc.hInstance, nullptr);
+    *static_cast<HWND*>(param) = wnd;
+    MSG msg;
+    while (wnd != nullptr && GetMessageW(&msg, nullptr, 0, 0) > 0)
+        DispatchMessageW(&msg);
+    if (wnd != nullptr)
+        DestroyWindow(wnd);
+    return 0;
+}
+
+void MeasureBareMenu(int runs, Figure* figure)
+{
+    HWND wnd = nullptr;
+    HANDLE thread = CreateThread(nullptr, 0, BareMenuThread, &wnd, 0, nullptr);
+    WaitFor([&] { return wnd != nullptr; }, kStepDeadlineMs);
+    if (wnd != nullptr)
+        TimeMenus(GetCurrentProcessId(), wnd, runs, false, figure);
+    else
+        std::printf("  menu: the bare menu's window was not made\n");
+    PostThreadMessageW(GetThreadId(thread), WM_QUIT, 0, 0);
+    WaitForSingleObject(thread, kStepDeadlineMs);
+    CloseHandle(thread);
 }
 
 // The folder menu with its open-folder list while the watcher follows 20 folder windows
 // of the stand-in shell: the list is read from the watcher's table as the menu is built.
-void MeasureOpenFolderMenu(int runs, Figure* figure)
+// Beside it, with the same windows open: the bare menu, and what one look of the poll
+// costs (and cost when it looked at every top-level window).
+void MeasureOpenFolderMenu(int runs, Figure* figure, Figure* bare, Figure* look, Figure* walk)
 {
     const std::string dir = MakeScratchDir("bench-open-folders");
     Process trailkeep;
@@ -476,9 +552,11 @@ void MeasureOpenFolderMenu(int runs, Figure* figure)
                 WaitShellLog((std::string("Advise ") + ShellLogTab(tab).text).c_str(),
                              kStepDeadlineMs);
     }
-    if (ready)
-        TimeMenus(trailkeep, main, runs, false, figure);
-    else
+    if (ready) {
+        MeasurePoll(look, walk, runs);
+        TimeMenus(trailkeep.info.dwProcessId, main, runs, false, figure);
+        MeasureBareMenu(runs, bare);
+    } else
         std::printf("  menu: the stand-in shell's %d windows were not followed\n",
                     kOpenFolderWindows);
     if (main != nullptr)
@@ -510,13 +588,26 @@ void MeasureDragMove(int movements, Figure* figure)
     DrawDragMarker(point, kMarkerEnd);
 }
 
+// Trailkeep's own share of a menu's time: its median beyond the bare menu's, shown under
+// the same conditions.
+void PrintShare(const char* label, Figure menu, Figure bare)
+{
+    if (menu.ms.empty() || bare.ms.empty())
+        return;
+    std::sort(menu.ms.begin(), menu.ms.end());
+    std::sort(bare.ms.begin(), bare.ms.end());
+    std::printf("  %-50s %4s %8.2f\n", label, "", Quantile(menu.ms, 0.5) - Quantile(bare.ms, 0.5));
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
 {
     if (argc > 2 && std::string(argv[1]) == "--idle")
         return StayIdle(std::atoi(argv[2]));
-    const int captureRuns = argc > 1 ? std::atoi(argv[1]) : 50;
+    // `--menus RUNS`: the menu figures alone.
+    const bool menusOnly = argc > 2 && std::string(argv[1]) == "--menus";
+    const int captureRuns = menusOnly ? 0 : argc > 1 ? std::atoi(argv[1]) : 50;
     const int menuRuns = argc > 2 ? std::atoi(argv[2]) : 20;
     const int dragMoves = argc > 3 ? std::atoi(argv[3]) : 500;
     EndStrayTrailkeeps();
@@ -530,26 +621,41 @@ int main(int argc, char** argv)
     Figure reader{"  of it: the same read through a reader thread"};
     Figure saveHistory{"SaveHistory(), 50 entries, in this process"};
     Figure saveByKey{"former save: a profile write per key, 50 entries"};
+    Figure bare{"menu, bare one-item menu: posted -> visible"};
     Figure posted{"menu: WM_TK_TRAY posted -> \"#32768\" visible"};
     Figure launched{"menu: Trailmenu.exe started -> \"#32768\" visible"};
+    Figure bareOpen{"menu, bare, 20 folder windows open"};
     Figure openFolders{"menu: posted -> visible, 20 open folders listed"};
+    Figure look{"poll: one look for the menu, 20 windows open"};
+    Figure walk{"former poll: every top-level window looked at"};
     Figure dragMove{"drag move: restore, save, transparent blit"};
-    MeasureCapture(captureRuns, &logZero, &wholeSave);
-    MeasureShellCapture(captureRuns, &shellZero);
-    MeasureReadParts(captureRuns, &oneCall, &resolve, &reader);
-    MeasureHungNeighbour(5, &hungZero);
-    MeasureSaveHistory(captureRuns, SaveHistory, &saveHistory);
-    MeasureSaveHistory(captureRuns, SaveHistoryKeyByKey, &saveByKey);
+    if (!menusOnly) {
+        MeasureCapture(captureRuns, &logZero, &wholeSave);
+        MeasureShellCapture(captureRuns, &shellZero);
+        MeasureReadParts(captureRuns, &oneCall, &resolve, &reader);
+        MeasureHungNeighbour(5, &hungZero);
+        MeasureSaveHistory(captureRuns, SaveHistory, &saveHistory);
+        MeasureSaveHistory(captureRuns, SaveHistoryKeyByKey, &saveByKey);
+    }
+    MeasureBareMenu(menuRuns, &bare);
     MeasureMenu(menuRuns, false, &posted);
-    MeasureMenu(menuRuns, true, &launched);
-    MeasureOpenFolderMenu(menuRuns, &openFolders);
-    MeasureDragMove(dragMoves, &dragMove);
+    if (!menusOnly)
+        MeasureMenu(menuRuns, true, &launched);
+    MeasureOpenFolderMenu(menuRuns, &openFolders, &bareOpen, &look, &walk);
+    if (!menusOnly)
+        MeasureDragMove(dragMoves, &dragMove);
 
     std::printf("\n");
     PrintHeader();
-    for (const Figure& figure :
-         {logZero, shellZero, oneCall, resolve, reader, hungZero, wholeSave, saveHistory, saveByKey, posted, launched, openFolders,
-          dragMove})
+    std::vector<Figure> figures = {bare, posted, bareOpen, openFolders, look, walk};
+    if (!menusOnly)
+        figures = {logZero, shellZero, oneCall, resolve, reader, hungZero, wholeSave,
+                   saveHistory, saveByKey, bare, posted, launched, bareOpen, openFolders,
+                   look, walk, dragMove};
+    for (const Figure& figure : figures)
         Print(figure);
+    std::printf("\n  Trailkeep's own share, its median beyond the bare menu's (ms):\n");
+    PrintShare("menu: posted -> visible", posted, bare);
+    PrintShare("menu: posted -> visible, 20 open folders listed", openFolders, bareOpen);
     return 0;
 }
