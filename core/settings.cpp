@@ -454,7 +454,8 @@ void SaveSettings(void)
         ++n;
     }
     n += ListEdits(kPathTouroku, gRegisteredKeys, gRegistered, kRegisteredSlots, edits + n);
-    edits[n++] = {kSetting, u"SaveTime", nullptr};
+    static const WideIniEdit kDropSaveTime = {kSetting, u"SaveTime", nullptr};
+    edits[n++] = kDropSaveTime;
     SaveEdits(path, edits, n);
 }
 

@@ -34,7 +34,7 @@ static volatile LONG gLastRefusal;     // when the shell last refused a call (a 
 // busy (SERVERCALL_RETRYLATER or _REJECTED) and, while a call waits, whenever a message
 // comes in. (Wine 8 never asks for RETRYLATER and fails a REJECTED call at once with
 // RPC_E_CALL_REJECTED: Patiently below tries such calls again itself, in the same bounds.)
-class MessageFilter : public IMessageFilter {
+class BusyShellFilter : public IMessageFilter {
 public:
     STDMETHODIMP QueryInterface(REFIID riid, void** out) override
     {
@@ -70,7 +70,9 @@ public:
                                                          : PENDINGMSG_WAITDEFPROCESS;
     }
 };
-static MessageFilter gFilter;
+// It holds no state: a constant, kept with the program's read-only tables (a writable
+// section of its own in the file would take 512 bytes for its one table pointer).
+static const BusyShellFilter gFilter{};
 
 // The filter is asked only when a message comes in. While a handler of the watcher's
 // runs, a timer-queue timer posts one every kCallTickMs (a WM_TIMER would not do: COM's
@@ -501,7 +503,7 @@ int StartShellCalls(HWND tickWindow, UINT tickMessage)
 {
     gTickWindow = tickWindow;
     gTickMessage = tickMessage;
-    CoRegisterMessageFilter(&gFilter, nullptr);
+    CoRegisterMessageFilter(const_cast<BusyShellFilter*>(&gFilter), nullptr);
     CoCreateInstance(CLSID_StdGlobalInterfaceTable, nullptr, CLSCTX_INPROC_SERVER,
                      IID_IGlobalInterfaceTable, reinterpret_cast<void**>(&gShared));
     gPause = CreateEventA(nullptr, TRUE, FALSE, nullptr);

@@ -27,6 +27,8 @@
 #include <exdispid.h>
 #include <shlobj.h>
 
+#include <new>
+
 #include "shellwatch.h"
 
 #include "peers.h"
@@ -183,11 +185,26 @@ private:
     LONG refs_ = 0;
 };
 
-static EventSink gSinks[kSinks];
+// Each sink is constructed when the watcher first takes one. An array of objects with
+// virtual functions, constructed at compile time, would be stored whole in the program
+// file (their table pointers); zero-filled storage is not.
+union SinkSlot {
+    constexpr SinkSlot() : unused() {}
+    char unused;
+    EventSink sink;
+};
+static SinkSlot gSinks[kSinks];
+static int gSinksMade;
 
 static EventSink* TakeSink(const IID* events, int entry, int connection)
 {
-    for (EventSink& sink : gSinks) {
+    if (!gSinksMade) {
+        for (SinkSlot& slot : gSinks)
+            new (&slot.sink) EventSink();
+        gSinksMade = 1;
+    }
+    for (SinkSlot& slot : gSinks) {
+        EventSink& sink = slot.sink;
         if (sink.IsFree()) {
             sink.events = events;
             sink.entry = entry;
