@@ -241,12 +241,6 @@ static int Rewrite(const Ch* in, int inLen, const IniEditOf<Ch>* edits, int edit
     return w.overflow ? -1 : w.length;
 }
 
-int RewriteIni(const char* in, int inLen, const IniEdit* edits, int editCount, char* out,
-               int outCap)
-{
-    return Rewrite(in, inLen, edits, editCount, out, outCap);
-}
-
 int RewriteIni(const char16_t* in, int inLen, const WideIniEdit* edits, int editCount,
                char16_t* out, int outCap)
 {

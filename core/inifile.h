@@ -7,18 +7,19 @@ enum {
     kMaxIniEdits = 96,        // more than the keys of one save: 12 settings, 30 + 50 paths
 };
 
-// The text is ANSI bytes (char) or UTF-16 (char16_t); a UTF-16 file is rewritten as UTF-16.
+// The text is UTF-16. An ANSI file is rewritten byte for byte, each byte widened to a unit
+// of its value and narrowed back: the rewrite looks at ASCII characters alone, so every
+// byte it does not edit comes back as it was, DBCS trail bytes included.
 template <typename Ch>
 struct IniEditOf {
     const Ch* section;  // compared without regard to ASCII case, as the profile API does
     const Ch* key;      // likewise
     const Ch* value;    // the new value; null deletes the key
 };
-typedef IniEditOf<char> IniEdit;
 typedef IniEditOf<char16_t> WideIniEdit;
 
-// Writes `in` (`inLen` bytes) with the edits applied into `out` (`outCap` bytes) and returns
-// the length written (in units of the text), or -1 when the edits are too many or `out` is too small.
+// Writes `in` (`inLen` units) with the edits applied into `out` (`outCap` units) and returns
+// the length written, or -1 when the edits are too many or `out` is too small.
 //   - Lines end at CR, LF or CR LF, as the profile API reads them; a section starts at a
 //     line whose first non-blank character is "[", and a key line's name is the text
 //     before its first "=", without surrounding blanks.
@@ -29,7 +30,5 @@ typedef IniEditOf<char16_t> WideIniEdit;
 //     section the text lacks is added at its end with its keys.
 //   - Written lines end with CR LF. A value is cut at its first CR or LF, so that no value
 //     can add lines of its own to the file.
-int RewriteIni(const char* in, int inLen, const IniEdit* edits, int editCount, char* out,
-               int outCap);
 int RewriteIni(const char16_t* in, int inLen, const WideIniEdit* edits, int editCount,
                char16_t* out, int outCap);

@@ -111,6 +111,7 @@ enum {
     kMaxSettingsFile = 1 << 20,                  // larger files take the slower way below
     kSaveRoom = kMaxIniEdits * (kPathSize + 64),  // what the edits of one save add at most
     kAnsiValueSize = kPathSize * 3,               // a path of 255 units in any ANSI code page
+    kAnsiSaveRoom = kMaxIniEdits * (kAnsiValueSize + 64),  // the same, in an ANSI file's bytes
 };
 
 enum { kFormAnsi, kFormUtf16, kFormUtf8, kFormOther };
@@ -121,7 +122,7 @@ enum { kFormAnsi, kFormUtf16, kFormUtf8, kFormOther };
 static char gFileText[kMaxSettingsFile];
 static char gNewText[(kMaxSettingsFile + kSaveRoom) * 3 + 3];
 static char16_t gWideText[kMaxSettingsFile];
-static char16_t gWideNew[kMaxSettingsFile + kSaveRoom];
+static char16_t gWideNew[kMaxSettingsFile + kAnsiSaveRoom];
 
 // Key names of the two lists, "Log_%02d" and "Touroku_%02d", made once.
 static char16_t gHistoryKeys[kHistorySlots][16];
@@ -271,25 +272,24 @@ static void ReplaceSettingsFile(const wchar_t* path, const wchar_t* temp, DWORD 
         SetFileAttributesW(path, now | kept);
 }
 
-// The edits in ANSI, into `ansi` (whose texts live in `values`). Returns 0 when a value
-// has no exact ANSI spelling. Sections and keys are ASCII.
-static int AnsiEdits(const WideIniEdit* edits, int count, IniEdit* ansi,
-                     char (*values)[kAnsiValueSize], char (*names)[2][32])
+// The edits as an ANSI file spells them, each byte widened to one UTF-16 unit of the same
+// value, into `bytes` (whose values live in `values`). Returns 0 when a value has no exact
+// ANSI spelling. Sections and keys are ASCII, which widening keeps.
+static int AnsiEdits(const WideIniEdit* edits, int count, WideIniEdit* bytes,
+                     char16_t (*values)[kAnsiValueSize])
 {
+    char ansi[kAnsiValueSize];
     for (int i = 0; i < count; ++i) {
-        for (int part = 0; part < 2; ++part) {
-            const char16_t* name = part == 0 ? edits[i].section : edits[i].key;
-            int n = 0;
-            for (; name[n] != u'\0' && n < 31; ++n)
-                names[i][part][n] = static_cast<char>(name[n]);
-            names[i][part][n] = '\0';
-        }
-        ansi[i] = {names[i][0], names[i][1], nullptr};
-        if (edits[i].value != nullptr) {
-            if (!WideToAnsiPath(W(edits[i].value), values[i], kAnsiValueSize))
-                return 0;
-            ansi[i].value = values[i];
-        }
+        bytes[i] = {edits[i].section, edits[i].key, nullptr};
+        if (edits[i].value == nullptr)
+            continue;
+        if (!WideToAnsiPath(W(edits[i].value), ansi, kAnsiValueSize))
+            return 0;
+        int n = 0;
+        for (; ansi[n] != '\0'; ++n)
+            values[i][n] = static_cast<unsigned char>(ansi[n]);
+        values[i][n] = u'\0';
+        bytes[i].value = values[i];
     }
     return 1;
 }
@@ -337,11 +337,20 @@ static int NewFileText(int length, const WideIniEdit* edits, int count)
     if (form == kFormOther)
         return -1;
     if (form == kFormAnsi) {
-        static IniEdit ansi[kMaxIniEdits];
-        static char values[kMaxIniEdits][kAnsiValueSize];
-        static char names[kMaxIniEdits][2][32];
-        if (AnsiEdits(edits, count, ansi, values, names))
-            return RewriteIni(gFileText, length, ansi, count, gNewText, sizeof gNewText);
+        // Byte for byte through the one rewrite, each byte a UTF-16 unit of its value: the
+        // rewrite looks at ASCII characters alone, so the bytes come back as they were
+        // wherever nothing was edited, DBCS trail bytes included.
+        static WideIniEdit bytes[kMaxIniEdits];
+        static char16_t values[kMaxIniEdits][kAnsiValueSize];
+        if (AnsiEdits(edits, count, bytes, values)) {
+            for (int i = 0; i < length; ++i)
+                gWideText[i] = static_cast<unsigned char>(gFileText[i]);
+            const int n = RewriteIni(gWideText, length, bytes, count, gWideNew,
+                                     sizeof gWideNew / sizeof gWideNew[0]);
+            for (int i = 0; i < n; ++i)
+                gNewText[i] = static_cast<char>(gWideNew[i]);
+            return n;
+        }
     }
     const int units = DecodeText(gFileText, length, form);
     if (units < 0)

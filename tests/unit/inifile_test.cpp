@@ -12,13 +12,43 @@
 
 namespace {
 
+// An edit of an ANSI file, in its bytes.
+typedef IniEditOf<char> IniEdit;
+
+// Bytes widened to UTF-16 units of the same value, as the settings file's save does.
+std::u16string Widen(const char* bytes)
+{
+    std::u16string wide;
+    for (; *bytes != '\0'; ++bytes)
+        wide += static_cast<char16_t>(static_cast<unsigned char>(*bytes));
+    return wide;
+}
+
+// The ANSI file `in` rewritten with the edits, its bytes widened and narrowed back.
 std::string Rewrite(const std::string& in, const std::vector<IniEdit>& edits, int room = 4096)
 {
-    std::vector<char> out(in.size() + room);
-    const int n = RewriteIni(in.data(), static_cast<int>(in.size()), edits.data(),
-                             static_cast<int>(edits.size()), out.data(),
+    std::u16string wideIn;
+    for (char c : in)
+        wideIn += static_cast<char16_t>(static_cast<unsigned char>(c));
+    std::vector<std::u16string> texts;
+    texts.reserve(edits.size() * 3);
+    std::vector<WideIniEdit> wide;
+    for (const IniEdit& e : edits) {
+        texts.push_back(Widen(e.section));
+        texts.push_back(Widen(e.key));
+        texts.push_back(Widen(e.value != nullptr ? e.value : ""));
+        const size_t at = texts.size() - 3;
+        wide.push_back({texts[at].c_str(), texts[at + 1].c_str(),
+                        e.value != nullptr ? texts[at + 2].c_str() : nullptr});
+    }
+    std::vector<char16_t> out(in.size() + room);
+    const int n = RewriteIni(wideIn.data(), static_cast<int>(wideIn.size()), wide.data(),
+                             static_cast<int>(wide.size()), out.data(),
                              static_cast<int>(out.size()));
-    return n < 0 ? "<overflow>" : std::string(out.data(), n);
+    std::string bytes;
+    for (int i = 0; i < n; ++i)
+        bytes += static_cast<char>(out[i]);
+    return n < 0 ? "<overflow>" : bytes;
 }
 
 struct Case {
@@ -82,8 +112,9 @@ TEST(RewriteIni, RefusesWhatDoesNotFit)
 {
     const std::vector<IniEdit> edit = {{"Path_Log", "Log_00", "C:\\a"}};
     EXPECT_EQ(Rewrite("[Path_Log]\r\n", edit, 0), "<overflow>");
-    char out[8];
-    EXPECT_EQ(RewriteIni("", 0, edit.data(), kMaxIniEdits + 1, out, sizeof out), -1);
+    const std::vector<WideIniEdit> many(kMaxIniEdits + 1, {u"Path_Log", u"Log_00", u"C:\\a"});
+    char16_t out[8];
+    EXPECT_EQ(RewriteIni(u"", 0, many.data(), kMaxIniEdits + 1, out, 8), -1);
 }
 
 // --- Generated files: the profile API's view of the result is the one the edits ask for,
