@@ -63,6 +63,32 @@ protected:
         EXPECT_EQ(FindDialog(tk_.info.dwProcessId), nullptr) << "Trailkeep shows a box";
     }
 
+    // Trailkeep started on `history` (by default C:\Windows, then the target), a dialog of
+    // `kind` in front, and the launcher's history sub-menu open on the second entry: Enter
+    // chooses it.
+    void OnSecondEntryOver(const char* kind, std::string history = "")
+    {
+        Launch(history.empty() ? "[Path_Log]\r\nLog_00=C:\\Windows\r\nLog_01=" + target_ + "\r\n"
+                               : history);
+        OpenDialog(kind);
+        OpenSubMenu(0);
+        Press(VK_DOWN);
+    }
+    // Explorer opened the folder instead, and the dialog still shows where it started.
+    void ExpectExplorerOpenedItInstead()
+    {
+        EXPECT_TRUE(WaitFor([&] { return ExplorerProcesses() != explorers_; }, 60000))
+            << "Explorer did not open the folder";
+        EXPECT_TRUE(Shows(start_));
+        EndExplorersSince(explorers_);
+    }
+    // Ends one round of a test that goes through several kinds of dialog.
+    void EndRound()
+    {
+        EXPECT_EQ(CloseTrailkeep(&tk_, main_), 0);
+        dialog_.Kill();
+    }
+
     Process dialog_;
     HWND window_ = nullptr;
     const std::string start_ = MakeScratchDir("dialog-start");
@@ -78,15 +104,13 @@ TEST_F(FileDialogs, HistoryEntryOrPickedFolderChosenOverAnOpenDialogIsShownThere
 {
     for (const char* kind : {"open", "item"}) {
         SCOPED_TRACE(kind);
-        Launch("[Path_Log]\r\nLog_00=C:\\Windows\r\nLog_01=" + target_ + "\r\n");
-        OpenDialog(kind);
-        const bool pick = kind == std::string("item");
-        OpenSubMenu(0);
+        OnSecondEntryOver(kind);
         // The second history entry; or back to the folder menu and down to "フォルダを開く".
-        const std::vector<WORD> keys = pick ? std::vector<WORD>{VK_LEFT, VK_DOWN, VK_DOWN}
-                                            : std::vector<WORD>{VK_DOWN};
-        for (WORD key : keys)
-            Press(key);
+        const bool pick = kind == std::string("item");
+        if (pick) {
+            for (WORD key : {VK_LEFT, VK_DOWN, VK_DOWN})
+                Press(key);
+        }
         Press(VK_RETURN);
         HWND picker = nullptr;
         if (pick) {
@@ -97,8 +121,7 @@ TEST_F(FileDialogs, HistoryEntryOrPickedFolderChosenOverAnOpenDialogIsShownThere
         EXPECT_TRUE(Shows(target_));
         EXPECT_TRUE(WaitFor([&] { return GetForegroundWindow() == window_; }));
         ExpectNothingElseHappened();
-        EXPECT_EQ(CloseTrailkeep(&tk_, main_), 0);
-        dialog_.Kill();
+        EndRound();
     }
 }
 
@@ -130,26 +153,19 @@ TEST_F(FileDialogs, FolderPickersAreShownTheFolderAndNeverChoose)
 {
     for (const char* kind : {"browse", "pickfolder"}) {
         SCOPED_TRACE(kind);
-        Launch("[Path_Log]\r\nLog_00=C:\\Windows\r\nLog_01=" + target_ + "\r\n");
-        OpenDialog(kind);
-        OpenSubMenu(0);
-        Press(VK_DOWN);
+        OnSecondEntryOver(kind);
         Press(VK_RETURN);
         if (kind == std::string("browse")) {
             EXPECT_TRUE(Shows(target_));
             EXPECT_TRUE(WaitFor([&] { return GetForegroundWindow() == window_; }));
             ExpectNothingElseHappened();
         } else {
-            EXPECT_TRUE(WaitFor([&] { return ExplorerProcesses() != explorers_; }, 60000))
-                << "Explorer did not open the folder";
-            EXPECT_TRUE(Shows(start_));
-            EndExplorersSince(explorers_);
+            ExpectExplorerOpenedItInstead();
         }
         EXPECT_TRUE(IsWindow(window_) && IsWindowVisible(window_)) << "the dialog closed";
         EXPECT_TRUE(dialog_.Running()) << "the program returned from its dialog";
         EXPECT_FALSE(FileExists(report_ + ".returned")) << ReadFileBytes(report_ + ".returned");
-        EXPECT_EQ(CloseTrailkeep(&tk_, main_), 0);
-        dialog_.Kill();
+        EndRound();
     }
 }
 
@@ -160,22 +176,14 @@ TEST_F(FileDialogs, ABusyDialogSelectsTheFolderOnceFreeOrLeavesItToExplorer)
 {
     for (const char* kind : {"browse", "open"}) {
         SCOPED_TRACE(kind);
-        Launch("[Path_Log]\r\nLog_00=C:\\Windows\r\nLog_01=" + target_ + "\r\n");
-        OpenDialog(kind);
-        OpenSubMenu(0);
-        Press(VK_DOWN);
+        OnSecondEntryOver(kind);
         PostMessageA(FindWindowA("TkFileDialogFixture", nullptr), WM_APP + 1, 4000, 0);
         Press(VK_RETURN);
-        if (kind == std::string("browse")) {
+        if (kind == std::string("browse"))
             EXPECT_TRUE(Shows(target_));
-        } else {
-            EXPECT_TRUE(WaitFor([&] { return ExplorerProcesses() != explorers_; }, 60000))
-                << "Explorer did not open the folder";
-            EXPECT_TRUE(Shows(start_));
-            EndExplorersSince(explorers_);
-        }
-        EXPECT_EQ(CloseTrailkeep(&tk_, main_), 0);
-        dialog_.Kill();
+        else
+            ExpectExplorerOpenedItInstead();
+        EndRound();
     }
 }
 
@@ -186,9 +194,7 @@ TEST_F(FileDialogs, SwitchedOffTheChoiceOpensExplorer)
     OpenDialog("open");
     OpenSubMenu(1);
     Press(VK_RETURN);
-    EXPECT_TRUE(WaitFor([&] { return ExplorerProcesses() != explorers_; }, 60000));
-    EXPECT_TRUE(Shows(start_));
-    EndExplorersSince(explorers_);
+    ExpectExplorerOpenedItInstead();
 }
 
 // A folder outside the ANSI code page, chosen over each kind of dialog that takes one: the
@@ -199,15 +205,12 @@ TEST_F(FileDialogs, UnicodeFolderChosenOverADialogIsShownThere)
     ASSERT_TRUE(CreateDirectoryW(reinterpret_cast<const wchar_t*>(folder.c_str()), nullptr));
     for (const char* kind : {"open", "item", "browse"}) {
         SCOPED_TRACE(kind);
-        Launch(Utf16File(u"[Path_Log]\r\nLog_00=C:\\Windows\r\nLog_01=" + folder + u"\r\n"));
-        OpenDialog(kind);
-        OpenSubMenu(0);
-        Press(VK_DOWN);
+        OnSecondEntryOver(kind, Utf16File(u"[Path_Log]\r\nLog_00=C:\\Windows\r\nLog_01=" +
+                                          folder + u"\r\n"));
         Press(VK_RETURN);
         EXPECT_TRUE(Shows(Utf8(folder.c_str())));
         ExpectNothingElseHappened();
-        EXPECT_EQ(CloseTrailkeep(&tk_, main_), 0);
-        dialog_.Kill();
+        EndRound();
     }
 }
 

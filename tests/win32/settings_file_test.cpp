@@ -31,6 +31,13 @@ protected:
         std::string value;
         return IniValue(ini_, section, key, &value) ? value : "<absent>";
     }
+    // A value as the profile API, and so an older version, reads it.
+    std::string ProfileValue(const char* section, const char* key)
+    {
+        char value[kPathSize];
+        GetPrivateProfileStringA(section, key, "", value, kPathSize, ini_.c_str());
+        return value;
+    }
     char saved_[MAX_PATH];
     std::string dir_, ini_;
 };
@@ -176,13 +183,9 @@ TEST_F(SettingsFile, EncodedFileKeepsItsEncodingAndAStaleCopyIsIgnored)
 
     const std::string saved = ReadFileBytes(ini_);
     EXPECT_EQ(saved.substr(0, 2), "\xFF\xFE");
-    char value[kPathSize];
-    GetPrivateProfileStringA("Path_Log", "Log_01", "", value, kPathSize, ini_.c_str());
-    EXPECT_STREQ(value, "C:\\b");
-    GetPrivateProfileStringA("Path_Log", "Log_09", "", value, kPathSize, ini_.c_str());
-    EXPECT_STREQ(value, "");
-    GetPrivateProfileStringA("Setting", "Own", "", value, kPathSize, ini_.c_str());
-    EXPECT_STREQ(value, "1");
+    EXPECT_EQ(ProfileValue("Path_Log", "Log_01"), "C:\\b");
+    EXPECT_EQ(ProfileValue("Path_Log", "Log_09"), "");
+    EXPECT_EQ(ProfileValue("Setting", "Own"), "1");
     EXPECT_FALSE(FileExists(ini_ + ".new"));
 }
 
@@ -320,13 +323,9 @@ TEST_F(SettingsFile, FileTurnsUtf16OnTheSaveOfAPathTheCodePageCannotSpell)
     SaveHistory();
     EXPECT_EQ(ReadFileBytes(ini_).substr(0, 2), "\xFF\xFE");
     // As the profile API (and so an older version) reads it.
-    char value[kPathSize];
-    GetPrivateProfileStringA("Path_Log", "Log_00", "", value, kPathSize, ini_.c_str());
-    EXPECT_STREQ(value, "C:\\new");
-    GetPrivateProfileStringA("Setting", "Own", "", value, kPathSize, ini_.c_str());
-    EXPECT_STREQ(value, "表示");
-    GetPrivateProfileStringA("Setting", "MaxLogData", "", value, kPathSize, ini_.c_str());
-    EXPECT_STREQ(value, "20");
+    EXPECT_EQ(ProfileValue("Path_Log", "Log_00"), "C:\\new");
+    EXPECT_EQ(ProfileValue("Setting", "Own"), "表示");
+    EXPECT_EQ(ProfileValue("Setting", "MaxLogData"), "20");
 }
 
 // Files written by others in each form are read; a UTF-8 file with a mark stays UTF-8.
