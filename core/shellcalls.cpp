@@ -1,7 +1,7 @@
 // Calls to the shell's objects, which live in Explorer and may be busy, hung or gone at
 // any call: the watcher thread's message filter and its clock, calls tried again while a
 // busy shell refuses them, the worker that does what may wait on the network, reading
-// the folder a browser shows, and the readers that read it within a bounded time.
+// the folder a browser shows, and the readers that read it aside.
 #include <windows.h>
 
 #include <exdisp.h>
@@ -21,13 +21,12 @@ enum {
     kReaders = 4,        // reader threads; one stuck on a hung window is left to it
 };
 
-int gWindowCalls;                      // see shellcalls.h
-static HWND gTickWindow;               // where the clock's ticks are posted
+int gCancellableCalls;                 // see shellcalls.h
+static HWND gCallWindow;               // the watcher's: the clock's ticks and readers' answers
 static UINT gTickMessage;
 static HANDLE gCallTick;               // the timer-queue timer of the clock
 static HANDLE gPause;                  // never set: waits on it pause while COM runs
 static IGlobalInterfaceTable* gShared; // browsers shared with the readers
-static volatile LONG gLastRefusal;     // when the shell last refused a call (a tick)
 
 // --- Calls to a shell that may be busy or hung ------------------------------------------
 // The message filter: Windows asks it what to do with a call that Explorer refused while
@@ -59,14 +58,15 @@ public:
     // A call that waits longer than kHungCallMs is cancelled: a window whose thread hangs
     // (an unreachable share) must not hold up the others' recording. The call fails with
     // RPC_E_CALL_CANCELED, and that window is passed over a while. Windows' own cancelling
-    // (CoCancelCall) needs a second thread and the server's consent, and Wine 8 has none
-    // of it; this route is documented and works in both.
-    // Only a window's calls: a cancelled call may still be carried out by the server,
-    // and the list's own (its Advise) must not be left behind that way; a list that
-    // hangs holds up every window anyway.
+    // (CoCancelCall) needs a second thread and the server's consent; this route is
+    // documented. Wine 8 asks the filter but goes on waiting: there, the readers keep the
+    // navigations' reads off this thread, and a call made here waits for its answer.
+    // Only calls that may be given up on: a window's, and the list's reads (a hung window
+    // can hold those up too, as its item is marshalled). A cancelled call may still be
+    // carried out by the server, and the list's Advise must not be left behind that way.
     STDMETHODIMP_(DWORD) MessagePending(HTASK, DWORD elapsed, DWORD) override
     {
-        return gWindowCalls > 0 && CallOverdue(elapsed) ? PENDINGMSG_CANCELCALL
+        return gCancellableCalls > 0 && CallOverdue(elapsed) ? PENDINGMSG_CANCELCALL
                                                          : PENDINGMSG_WAITDEFPROCESS;
     }
 };
@@ -79,7 +79,7 @@ static const BusyShellFilter gFilter{};
 // wait does not wake for timers); while the watcher sleeps, none is posted.
 static void CALLBACK PostCallTick(PVOID, BOOLEAN)
 {
-    PostMessageA(gTickWindow, gTickMessage, 0, 0);
+    PostMessageA(gCallWindow, gTickMessage, 0, 0);
 }
 
 void ArmCallTick(int on)
@@ -91,11 +91,6 @@ void ArmCallTick(int on)
         DeleteTimerQueueTimer(nullptr, gCallTick, nullptr);  // does not wait
         gCallTick = nullptr;
     }
-}
-
-void NoteRefusal(void)
-{
-    InterlockedExchange(&gLastRefusal, static_cast<LONG>(GetTickCount()));
 }
 
 void PauseServingCalls(DWORD ms)
@@ -413,19 +408,22 @@ int ResolveFolder(IWebBrowser2* browser, HWND* tab, char16_t* path)
     return outcome;
 }
 
-// --- Readers: a tab's folder read within kHungCallMs ------------------------------------
+// --- Readers: a tab's folder read aside -----------------------------------------------
 // A navigation's folder is read by a reader thread (in the process's multithreaded
-// apartment, through the global interface table) while the watcher waits at most
-// kHungCallMs, serving the shell's calls meanwhile. A window whose thread hangs keeps
-// its reader; the next read takes another. Cancelling the call from the message filter
-// (PENDINGMSG_CANCELCALL, below) is documented, but Wine 8 asks the filter and goes on
-// waiting; a reader bounds the wait on both.
+// apartment, through the global interface table), and its answer comes back to the
+// watcher as a message: the watcher goes on taking the shell's events and other windows'
+// answers meanwhile. A window whose thread hangs keeps its reader until it answers; the
+// next read takes another. Cancelling the call from the message filter
+// (PENDINGMSG_CANCELCALL, above) is documented, but Wine 8 asks the filter and goes on
+// waiting; a reader holds up nothing on both.
 struct Reader {
     HANDLE thread;
-    HANDLE ask, done;   // auto-reset events
-    LONG busy;          // it has a read in hand (perhaps one given up on)
+    HANDLE ask;         // auto-reset event
+    volatile LONG busy; // it has a read in hand, or an answer not yet taken
     DWORD shared;       // in: the browser's cookie in the global interface table
-    int connection;     // in: its connection (a cookie may be given again later)
+    int entry;          // in, handed back: the watcher's entry
+    int connection;     // in, handed back: its connection (a cookie may be given again)
+    int why;            // in, handed back: what the read is for
     IWebBrowser2* kept; // the reader's own proxy of the browser it read last, kept: a
                         // proxy made anew each time costs round trips to Explorer
     ShellReach reach;   // and that browser's shell browser
@@ -436,6 +434,7 @@ struct Reader {
     PathSlot path;      // out
 };
 static Reader gReaders[kReaders];
+static UINT gReadMessage;  // posted to gCallWindow with a reader's answer
 
 static DWORD WINAPI ReaderThreadProc(LPVOID param)
 {
@@ -460,49 +459,73 @@ static DWORD WINAPI ReaderThreadProc(LPVOID param)
         }
         if (r->kept != nullptr)
             r->outcome = ResolveFolderKept(r->kept, &r->reach, &r->tab, r->path);
-        InterlockedExchange(&r->busy, 0);
-        SetEvent(r->done);
+        // The watcher frees the reader once it has taken the answer; with no watcher to
+        // take it (it has ended), the reader frees itself.
+        if (!PostMessageA(gCallWindow, gReadMessage, static_cast<WPARAM>(r - gReaders), 0))
+            InterlockedExchange(&r->busy, 0);
     }
 }
 
-int ReadFolderBounded(DWORD shared, int connection, HWND* tab, char16_t* path)
+int AskReader(DWORD shared, int entry, int connection, int why)
 {
+    // The reader that keeps this browser's proxy, when free; else one that keeps none;
+    // else the first free one.
+    Reader* chosen = nullptr;
+    int rank = 0;
     for (Reader& r : gReaders) {
-        if (r.thread == nullptr) {
-            r.ask = CreateEventA(nullptr, FALSE, FALSE, nullptr);
-            r.done = CreateEventA(nullptr, FALSE, FALSE, nullptr);
-            DWORD id = 0;
-            if (r.ask == nullptr || r.done == nullptr ||
-                (r.thread = CreateThread(nullptr, 0, ReaderThreadProc, &r, 0, &id)) == nullptr)
-                return kFolderUnread;
-        }
-        if (InterlockedCompareExchange(&r.busy, 1, 0) != 0)
+        if (r.busy != 0)
             continue;
-        r.shared = shared;
-        r.connection = connection;
-        ResetEvent(r.done);
-        SetEvent(r.ask);
-        // A shell that refuses calls is tried for kRefusedForMs; one that does not answer
-        // at all is given up on after kHungCallMs, and its reader stays with it.
-        const DWORD start = GetTickCount();
-        DWORD index = 0;
-        while (CoWaitForMultipleHandles(0, kRefusedPauseMs, 1, &r.done, &index) != S_OK) {
-            const DWORD now = GetTickCount();
-            const int refusing = now - static_cast<DWORD>(gLastRefusal) <= 2 * kRefusedPauseMs;
-            if (now - start >= (refusing ? kRefusedForMs + kHungCallMs : kHungCallMs))
-                return kFolderUnread;
+        const int fits = r.kept == nullptr ? 2
+                         : r.keptShared == shared && r.keptConnection == connection ? 3 : 1;
+        if (fits > rank) {
+            chosen = &r;
+            rank = fits;
         }
-        *tab = r.tab;
-        CopyPath(path, r.path);
-        return r.outcome;
     }
-    return kFolderUnread;  // every reader waits on a hung window
+    if (chosen == nullptr)
+        return 0;  // every reader waits on a hung window
+    Reader& r = *chosen;
+    if (r.thread == nullptr) {
+        if (r.ask == nullptr)
+            r.ask = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+        DWORD id = 0;
+        if (r.ask == nullptr ||
+            (r.thread = CreateThread(nullptr, 0, ReaderThreadProc, &r, 0, &id)) == nullptr)
+            return 0;
+    }
+    r.busy = 1;
+    r.shared = shared;
+    r.entry = entry;
+    r.connection = connection;
+    r.why = why;
+    SetEvent(r.ask);
+    return 1;
 }
 
-int StartShellCalls(HWND tickWindow, UINT tickMessage)
+int TakeReaderAnswer(WPARAM reader, int* entry, int* connection, int* why, HWND* tab,
+                     char16_t* path)
 {
-    gTickWindow = tickWindow;
+    *entry = -1;
+    *connection = 0;
+    *why = 0;
+    if (reader >= kReaders || gReaders[reader].busy == 0)
+        return kFolderUnread;  // not an answer of a reader's
+    Reader& r = gReaders[reader];
+    *entry = r.entry;
+    *connection = r.connection;
+    *why = r.why;
+    *tab = r.tab;
+    CopyPath(path, r.path);
+    const int outcome = r.outcome;
+    InterlockedExchange(&r.busy, 0);
+    return outcome;
+}
+
+int StartShellCalls(HWND window, UINT tickMessage, UINT readMessage)
+{
+    gCallWindow = window;
     gTickMessage = tickMessage;
+    gReadMessage = readMessage;
     CoRegisterMessageFilter(const_cast<BusyShellFilter*>(&gFilter), nullptr);
     CoCreateInstance(CLSID_StdGlobalInterfaceTable, nullptr, CLSCTX_INPROC_SERVER,
                      IID_IGlobalInterfaceTable, reinterpret_cast<void**>(&gShared));

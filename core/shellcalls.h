@@ -10,21 +10,20 @@
 
 // Sets the watcher thread up for its calls: its message filter, the table that shares
 // browsers with the readers. While ArmCallTick(1) holds, `tickMessage` is posted to
-// `tickWindow` every tenth of a second, so that the filter is asked about a call that
-// waits (COM's wait does not wake for WM_TIMER). 0 on failure.
-int StartShellCalls(HWND tickWindow, UINT tickMessage);
+// `window` every tenth of a second, so that the filter is asked about a call that waits
+// (COM's wait does not wake for WM_TIMER); the readers' answers come to it as
+// `readMessage`. 0 on failure.
+int StartShellCalls(HWND window, UINT tickMessage, UINT readMessage);
 void EndShellCalls(void);
 void ArmCallTick(int on);
 
-// Above 0 while calls to a window's objects are under way: the filter cancels those when
-// overdue (kHungCallMs), never the list's own.
-extern int gWindowCalls;
+// Above 0 while calls that may be given up on are under way (to a window's objects, or
+// the list's reads): the filter cancels those when overdue (kHungCallMs), never the
+// list's Advise or Unadvise.
+extern int gCancellableCalls;
 
 // Waits `ms` while COM goes on: the shell's calls into the watcher are served meanwhile.
 void PauseServingCalls(DWORD ms);
-// Notes that the shell refused a call just now: a reader that waits on a busy shell is
-// not taken for one stuck on a hung window.
-void NoteRefusal(void);
 
 // Makes a call, again while the shell refuses it as busy, for at most kRefusedForMs.
 template <class Call>
@@ -35,7 +34,6 @@ HRESULT Patiently(Call call)
         const HRESULT hr = call();
         if (StepAfterCall(hr, 0, GetTickCount() - start) != kTryAgain)
             return hr;
-        NoteRefusal();
         PauseServingCalls(kRefusedPauseMs);
     }
 }
@@ -51,15 +49,19 @@ enum {
     kFolderGone,    // the browser's object has gone
 };
 
-// The folder a browser shows, in the ANSI code page; empty for a virtual folder, one the
-// code page cannot spell, or one that cannot be told. `tab` gets the tab's window when
+// The folder a browser shows; empty for a virtual folder, or one that cannot be told. `tab` gets the tab's window when
 // the browser names it. Returns kFolder*.
 int ResolveFolder(IWebBrowser2* browser, HWND* tab, char16_t* path);
 
 // A browser shared with the readers (a cookie, 0 when it cannot be), and its end.
 DWORD ShareBrowser(IWebBrowser2* browser);
 void UnshareBrowser(DWORD cookie);
-// Reads a shared browser's folder (of the watcher's connection `connection`) on a
-// reader, waiting at most kHungCallMs while the shell's calls are served. kFolderUnread
-// when no reader answered in time.
-int ReadFolderBounded(DWORD shared, int connection, HWND* tab, char16_t* path);
+// Asks a reader thread for a shared browser's folder, for the watcher's entry `entry` of
+// connection `connection` and the purpose `why`, and returns at once. The answer comes as the `readMessage`
+// of StartShellCalls, wParam naming the reader, for TakeReaderAnswer. A window that hangs
+// holds only its own reader. 0 when no reader is free (each waits on a hung window).
+int AskReader(DWORD shared, int entry, int connection, int why);
+// A reader's answer, and the reader free again: kFolder*, with the entry, connection and
+// purpose it was asked for (-1, 0 and 0 for a message that is no reader's answer).
+int TakeReaderAnswer(WPARAM reader, int* entry, int* connection, int* why, HWND* tab,
+                     char16_t* path);

@@ -13,7 +13,8 @@
 // Explorer may be busy, hung or gone at any call. So: an event handler only notes what
 // happened and posts; the list is read as a snapshot; a failure of one window drops or
 // passes over that window alone; a refused call is tried again for two seconds; a call
-// unanswered for kHungCallMs is cancelled; and what may wait on the network (parsing a
+// unanswered for kHungCallMs is cancelled; a navigation's folder is read on a reader
+// thread, which answers with a message; and what may wait on the network (parsing a
 // path, asking a share for a folder's attributes) runs on a worker thread. What each
 // outcome leads to is decided in shellpass.cpp; the calls themselves are bounded in
 // shellcalls.cpp.
@@ -62,6 +63,7 @@ enum {
     WM_WATCH_CONNECT,             // the list has gone: connect again
     WM_WATCH_ASK,                 // the main thread asks a question (gQuestion)
     WM_WATCH_TICK,                // the message filter's clock (see ArmCallTick)
+    WM_WATCH_READ,                // a reader's answer: wParam the reader
     WM_WATCH_STOP,                // end the thread
 };
 
@@ -452,6 +454,10 @@ static int WindowCallOk(HRESULT hr, int entry, void* identity)
     }
 }
 
+// What a read of a tab's folder is for.
+enum { kReadNavigated, kReadFollowed, kReadFollowedQuietly };
+static void ReadFolder(int entry, int why);
+
 // A browser the pass found that is not followed yet: followed, and its first folder
 // reported where ReportsFirstFolder says.
 static void Follow(IUnknown* identity, IDispatch* item)
@@ -487,25 +493,7 @@ static void Follow(IUnknown* identity, IDispatch* item)
     WindowCallOk(Advise(entry), entry, identity);
     if (f->connection != connection || f->hungTick != 0)
         return;  // gone, or hung: the next look tries again
-    // What it shows now. A window already open when the watcher connected, or one
-    // followed before, is only followed; a window that opened since shows its first
-    // folder: a navigation.
-    HWND tab = nullptr;
-    PathSlot path;
-    const int outcome = ResolveFolder(browser, &tab, path);
-    if (f->connection != connection)
-        return;  // it quit meanwhile
-    if (outcome == kFolderGone) {
-        Unfollow(entry, 1);
-        return;
-    }
-    if (outcome == kFolderUnread)
-        return;
-    tab = StoreFolder(entry, tab, path, &root);
-    const int before = WasFollowed(&gForgotten, tab) || WasFollowed(&gForgotten, root);
-    if (path[0] != '\0' &&
-        ReportsFirstFolder(gQuietPass, before, f->sawEvent, NavigationCounts(tab, root, 1)))
-        ReportOnce(f, tab, path);
+    ReadFolder(entry, gQuietPass ? kReadFollowedQuietly : kReadFollowed);
 }
 
 // An item of the pass: followed already (its refused Advise tried again), or new.
@@ -519,7 +507,7 @@ static void TakeItem(IDispatch* item)
     EnterCriticalSection(&gShellLock);
     const int entry = MarkSeen(&gTable, identity);
     LeaveCriticalSection(&gShellLock);
-    ++gWindowCalls;
+    ++gCancellableCalls;
     if (entry < 0) {
         Follow(identity, item);
     } else {
@@ -528,37 +516,26 @@ static void TakeItem(IDispatch* item)
             (f->hungTick == 0 || GetTickCount() - f->hungTick >= kHungSkipMs))
             WindowCallOk(Advise(entry), entry, identity);
     }
-    --gWindowCalls;
+    --gCancellableCalls;
 }
 
-// The NavigateComplete2 of a followed tab, once the shell's call has returned: its folder
-// stored and reported when the navigation counts. A folder that cannot be read keeps the
-// one known before: a visit parked until its delay runs out still finds it shown.
-static void OnNavigated(int entry, int connection)
+// A followed tab's folder, read: stored, and reported when the navigation counts. A
+// folder that cannot be read keeps the one known before: a visit parked until its delay
+// runs out still finds it shown.
+static void OnFolderRead(int entry, int connection, int why, int outcome, HWND tab,
+                         const char16_t* path)
 {
     if (entry < 0 || entry >= kShellEntries)
         return;
     Followed* f = &gFollowed[entry];
-    if (f->browser == nullptr || f->connection != connection)
-        return;
-    HWND tab = nullptr;
-    PathSlot path;
-    int outcome = kFolderUnread;
-    if (f->shared != 0) {
-        outcome = ReadFolderBounded(f->shared, connection, &tab, path);
-    } else {
-        IWebBrowser2* browser = f->browser;
-        browser->AddRef();  // calls below may let other calls in, which may end the entry
-        ++gWindowCalls;
-        outcome = ResolveFolder(browser, &tab, path);
-        --gWindowCalls;
-        browser->Release();
-    }
     if (f->connection != connection || f->browser == nullptr)
-        return;
+        return;  // it quit meanwhile
     if (outcome == kFolderGone) {
         Unfollow(entry, 1);
-        PostMessageA(gWatchWnd, WM_WATCH_LOOK, 0, 0);  // the list says whether all went
+        // After a navigation, the list says whether all went. (A window gone as soon as
+        // it was followed is no news: the pass that found it is under way.)
+        if (why == kReadNavigated)
+            PostMessageA(gWatchWnd, WM_WATCH_LOOK, 0, 0);
         return;
     }
     if (outcome == kFolderUnread)
@@ -567,8 +544,48 @@ static void OnNavigated(int entry, int connection)
     tab = StoreFolder(entry, tab, path, &root);
     if (path[0] == '\0')
         return;  // a virtual folder, or one that cannot be told: not recorded
-    if (NavigationCounts(tab, root, 0))
+    // A window already open when the watcher connected, or one followed before, is only
+    // followed; a window that opened since shows its first folder: a navigation.
+    const int reports =
+        why == kReadNavigated
+            ? NavigationCounts(tab, root, 0)
+            : ReportsFirstFolder(why == kReadFollowedQuietly,
+                                 WasFollowed(&gForgotten, tab) || WasFollowed(&gForgotten, root),
+                                 f->sawEvent, NavigationCounts(tab, root, 1));
+    if (reports)
         ReportOnce(f, tab, path);
+}
+
+// Reads a followed tab's folder for OnFolderRead: on a reader, which answers with
+// WM_WATCH_READ, so that a window that hangs holds up no other window's recording; here
+// only when the browser could not be shared with the readers.
+static void ReadFolder(int entry, int why)
+{
+    Followed* f = &gFollowed[entry];
+    const int connection = f->connection;
+    if (f->shared != 0) {
+        AskReader(f->shared, entry, connection, why);  // none free: each waits on a hung window
+        return;
+    }
+    HWND tab = nullptr;
+    PathSlot path;
+    IWebBrowser2* browser = f->browser;
+    browser->AddRef();  // calls below may let other calls in, which may end the entry
+    ++gCancellableCalls;
+    const int outcome = ResolveFolder(browser, &tab, path);
+    --gCancellableCalls;
+    browser->Release();
+    OnFolderRead(entry, connection, why, outcome, tab, path);
+}
+
+// The NavigateComplete2 of a followed tab, once the shell's call has returned.
+static void OnNavigated(int entry, int connection)
+{
+    if (entry < 0 || entry >= kShellEntries)
+        return;
+    Followed* f = &gFollowed[entry];
+    if (f->browser != nullptr && f->connection == connection)
+        ReadFolder(entry, kReadNavigated);
 }
 
 // --- The list -----------------------------------------------------------------------
@@ -642,8 +659,9 @@ static HRESULT TakeSnapshot(IShellWindows* list, IDispatch** items, int* count)
     // A dead item fails the whole enumerator's call with the codes of a server that has
     // gone (it cannot be marshalled), while the list lives: read by index then, item by
     // item. The same where the list has no enumerator. The list may change meanwhile;
-    // what the pass drops is decided as for a snapshot (StaleEntriesToDrop).
-    if (ClassifyCall(hr) == kCallRefused)
+    // what the pass drops is decided as for a snapshot (StaleEntriesToDrop). A busy list,
+    // or one held up by a hung window, is looked at again later instead.
+    if (ClassifyCall(hr) == kCallRefused || ClassifyCall(hr) == kCallHung)
         return hr;
     long total = 0;
     hr = Patiently([&] { return list->get_Count(&total); });
@@ -670,7 +688,9 @@ static int PassOnce(void)
     int count = 0;
     const unsigned eventsAtStart = gListEvents;
     list->AddRef();  // a nested "TaskbarCreated" may let go of gList meanwhile
+    ++gCancellableCalls;  // reads only: a hung window's item can hold them up
     const HRESULT hr = TakeSnapshot(list, items, &count);
+    --gCancellableCalls;
     list->Release();
     const int step = StepAfterCall(hr, 1, kRefusedForMs);
     if (step != kGoOn) {
@@ -859,10 +879,10 @@ static int NavigateEntry(int entry, const char16_t* path, LONG flags)
     }
     IWebBrowser2* browser = gFollowed[entry].browser;
     browser->AddRef();
-    ++gWindowCalls;
+    ++gCancellableCalls;
     const HRESULT hr = Patiently(
         [&] { return browser->Navigate2(&target, &how, &empty, &empty, &empty); });
-    --gWindowCalls;
+    --gCancellableCalls;
     browser->Release();
     VariantClear(&target);
     if (ClassifyCall(hr) == kCallGone)
@@ -1003,6 +1023,14 @@ static LRESULT HandleWatch(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam)
     case WM_WATCH_NAVIGATED:
         OnNavigated(static_cast<int>(wParam), static_cast<int>(lParam));
         return 0;
+    case WM_WATCH_READ: {
+        int entry = -1, connection = 0, why = 0;
+        HWND tab = nullptr;
+        PathSlot path;
+        const int outcome = TakeReaderAnswer(wParam, &entry, &connection, &why, &tab, path);
+        OnFolderRead(entry, connection, why, outcome, tab, path);
+        return 0;
+    }
     case WM_WATCH_CONNECT:
         Connect();
         return 0;
@@ -1050,7 +1078,7 @@ static DWORD WINAPI WatcherThreadProc(LPVOID ready)
                                 nullptr, gInstance, nullptr);
     gTaskbarCreated = RegisterWindowMessageA("TaskbarCreated");
     SetEvent(static_cast<HANDLE>(ready));
-    if (gWatchWnd != nullptr && SUCCEEDED(com) && StartShellCalls(gWatchWnd, WM_WATCH_TICK)) {
+    if (gWatchWnd != nullptr && SUCCEEDED(com) && StartShellCalls(gWatchWnd, WM_WATCH_TICK, WM_WATCH_READ)) {
         PostMessageA(gWatchWnd, WM_WATCH_CONNECT, 0, 0);
         MSG msg;
         while (GetMessageA(&msg, nullptr, 0, 0) > 0)

@@ -6,7 +6,7 @@
 //            shell-window watcher, until it stands as Log_00; and where the watcher's time
 //            goes: one call into the stand-in shell, the watcher's read of a tab's folder
 //            (ResolveFolder) on this thread, and the same read through a reader thread as
-//            the watcher makes it (ReadFolderBounded);
+//            the watcher makes it (AskReader);
 //   menu     a launcher request (posted, or by starting Trailmenu.exe) until the folder
 //            menu is on screen, also with 20 folder windows in the open-folder list;
 //            beside each, a bare one-item menu that a thread of this process tracks the
@@ -273,7 +273,7 @@ void MeasureReadParts(int runs, Figure* oneCall, Figure* resolve, Figure* reader
                                 IID_IShellWindows, reinterpret_cast<void**>(&list))) ||
         list->Item(first, &item) != S_OK || item == nullptr ||
         FAILED(item->QueryInterface(IID_IWebBrowser2, reinterpret_cast<void**>(&browser))) ||
-        !StartShellCalls(ticks, WM_APP)) {
+        !StartShellCalls(ticks, WM_APP, WM_APP + 1)) {
         std::printf("  read parts: the stand-in shell's window could not be reached\n");
     } else {
         const DWORD shared = ShareBrowser(browser);
@@ -286,7 +286,15 @@ void MeasureReadParts(int runs, Figure* oneCall, Figure* resolve, Figure* reader
             const double atCall = Now();
             const bool read = ResolveFolder(browser, &shown, path) == kFolderRead;
             const double atRead = Now();
-            const bool readAside = ReadFolderBounded(shared, 1, &shown, path) == kFolderRead;
+            // Asked of a reader, its answer taken from the message it posts, as the
+            // watcher does.
+            bool readAside = AskReader(shared, 0, 1, 0) != 0;
+            MSG msg;
+            while (readAside && GetMessageA(&msg, nullptr, 0, 0) > 0 && msg.message != WM_APP + 1)
+                DispatchMessageA(&msg);
+            int entry = 0, connection = 0, why = 0;
+            readAside = readAside && TakeReaderAnswer(msg.wParam, &entry, &connection, &why, &shown,
+                                                      path) == kFolderRead;
             const double atReader = Now();
             if (run < 0)
                 continue;
@@ -308,8 +316,8 @@ void MeasureReadParts(int runs, Figure* oneCall, Figure* resolve, Figure* reader
     UseStandinShell(false);
 }
 
-// Each run makes another followed window's thread hang (its navigation's event fired
-// first, so that the watcher reads its folder) and then navigates the foreground window:
+// Each run makes another followed window's thread hang right after its navigation's
+// event, while the watcher reads its folder, and then navigates the foreground window:
 // the time until that folder stands as Log_00.
 void MeasureHungNeighbour(int runs, Figure* logZero)
 {
@@ -338,10 +346,10 @@ void MeasureHungNeighbour(int runs, Figure* logZero)
         wsprintfW(deeper, L"C:\\bench\\share\\deeper%03d", run);
         wsprintfA(deeperA, "C:\\bench\\share\\deeper%03d", run);
         HWND result = nullptr;
-        ShellCommand(kShellNavigate, slow, deeper, &result);
+        ShellCommand(kShellNavigate, slow, deeper, &result, hangMs);
+        // Its thread hangs as soon as its event has been fired.
         WaitShellLog((std::string("NavigateComplete2 ") + ShellLogTab(slow).text + " " + deeperA).c_str(),
                      kStepDeadlineMs);
-        ShellCommand(kShellHang, slow, nullptr, &result, hangMs);
         SetForegroundWindow(root);
         WaitFor([&] { return GetForegroundWindow() == root; }, kStepDeadlineMs);
         const double start = Now();
@@ -371,6 +379,48 @@ int StayIdle(int seconds)
     CloseTrailkeep(&trailkeep, main);
     UseStandinShell(false);
     return 0;
+}
+
+// Trailkeep started while the shell's list cannot be had: each try to reach it starts the
+// stand-in shell, which logs "Start refused" and ends. Prints when each try came over
+// `seconds`: the interval grows to a minute and stays there.
+int CountNoListTries(int seconds)
+{
+    const std::string dir = MakeScratchDir("bench-nolist");
+    WriteFileBytes(dir + "\\Trailkeep.ini", SettingsText(0));
+    Process trailkeep;
+    HWND main = nullptr;
+    if (UseStandinShell(true) && SetStandinServerPresent(false))
+        main = StartTrailkeep(&trailkeep, dir);
+    if (main == nullptr) {
+        std::printf("  no list: Trailkeep did not start\n");
+    } else {
+        const double start = Now();
+        const std::string needle = "Start refused";
+        size_t from = 0;
+        std::vector<double> tries;
+        while (Now() - start < seconds * 1000.0) {
+            const std::string log = ShellLog();
+            for (size_t at; (at = log.find(needle, from)) != std::string::npos; from = at + 1)
+                tries.push_back((Now() - start) / 1000);
+            Sleep(100);
+        }
+        std::printf("  tries, s after start:");
+        int lastMinute = 0;
+        double longest = 0;
+        for (size_t i = 0; i < tries.size(); ++i) {
+            std::printf(" %.1f", tries[i]);
+            lastMinute += tries[i] > seconds - 60;
+            if (i > 0)
+                longest = std::max(longest, tries[i] - tries[i - 1]);
+        }
+        std::printf("\n  longest interval %.1f s; %d tries in the last minute\n", longest,
+                    lastMinute);
+        CloseTrailkeep(&trailkeep, main);
+    }
+    SetStandinServerPresent(true);
+    UseStandinShell(false);
+    return main == nullptr;
 }
 
 // The history save as it was before saves replaced the file in one step: one profile
@@ -605,6 +655,8 @@ int main(int argc, char** argv)
 {
     if (argc > 2 && std::string(argv[1]) == "--idle")
         return StayIdle(std::atoi(argv[2]));
+    if (argc > 2 && std::string(argv[1]) == "--no-list")
+        return CountNoListTries(std::atoi(argv[2]));
     // `--menus RUNS`: the menu figures alone.
     const bool menusOnly = argc > 2 && std::string(argv[1]) == "--menus";
     const int captureRuns = menusOnly ? 0 : argc > 1 ? std::atoi(argv[1]) : 50;

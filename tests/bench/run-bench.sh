@@ -8,6 +8,7 @@ tkwine=$1 wine_root=$2 bin=$3 work=$4
 hook_calls=10000   # calls of each hook variant
 capture_runs=50
 idle_seconds=60    # Trailkeep left alone while its threads' wake-ups are counted
+no_list_seconds=240  # Trailkeep's tries to reach a shell's list that cannot be had
 menu_runs=20
 drag_moves=500
 
@@ -98,8 +99,12 @@ done
 if [ -z "$pid" ]; then
     echo "  bench: Trailkeep did not come up" >&2
 else
+    switches "$pid" >"$work/start"
     sleep 10  # the window opens and is followed; start-up work settles
     switches "$pid" >"$work/before"
+    # The counter's control: the same count over the start-up, which does wake.
+    awk 'NR == FNR { before[$1] = $2; next } { total += $2 - before[$1] }
+         END { printf "  (while starting up, 10 s: %d wake-ups)\n", total }' "$work/start" "$work/before"
     sleep "$idle_seconds"
     switches "$pid" >"$work/after"
     awk -v minutes="$idle_seconds" '
@@ -111,3 +116,7 @@ else
         "$work/before" "$work/after"
 fi
 wait "$idler" || true
+
+echo
+echo "With no shell's list to be had: when Trailkeep tries again (${no_list_seconds} s)"
+"$tkwine" run "$bin/tk_bench.exe" --no-list "$no_list_seconds"
