@@ -113,12 +113,11 @@ static void AcceptCapturedPath(HWND wnd)
     // here without the lock.
     if (LogTourokuData == 0 && IsRegisteredFolder(gCapturedPath))
         return;
-    if (LogRemovable == 0 && GetDriveClass(gCapturedPath) >= kDriveRemovable) {
-        Reject();
-        return;
-    }
-    if (LogNetwork == 0 &&
-        (GetDriveClass(gCapturedPath) == kDriveRemote || IsUncPath(gCapturedPath))) {
+    // The drive's class is asked once: the system may have to ask a driver for it.
+    const int drive =
+        LogRemovable == 0 || LogNetwork == 0 ? GetDriveClass(gCapturedPath) : kDriveFixed;
+    if ((LogRemovable == 0 && drive >= kDriveRemovable) ||
+        (LogNetwork == 0 && drive == kDriveRemote)) {
         Reject();
         return;
     }

@@ -260,7 +260,7 @@ static int CopyWide(const WCHAR* from, WCHAR* to)
     return from[i] == L'\0';
 }
 
-static int PathFromUrl(const WCHAR* url, WCHAR* wide)
+static int PathFromUrl(const WCHAR* url, WCHAR* wide, int literalOnly)
 {
     // The platform-free reader works on char16_t; WCHAR is the same 16-bit unit.
     static char16_t unit[kUrlSize];
@@ -269,7 +269,7 @@ static int PathFromUrl(const WCHAR* url, WCHAR* wide)
     for (; i < kUrlSize - 1 && url[i] != L'\0'; ++i)
         unit[i] = static_cast<char16_t>(url[i]);
     unit[i] = u'\0';
-    if (url[i] != L'\0' || !FileUrlToPath(unit, path))
+    if (url[i] != L'\0' || (literalOnly && !FileUrlIsLiteral(unit)) || !FileUrlToPath(unit, path))
         return 0;
     for (i = 0; path[i] != u'\0'; ++i)
         wide[i] = static_cast<WCHAR>(path[i]);
@@ -335,12 +335,20 @@ static int ResolveWideFolder(IWebBrowser2* browser, ShellReach* reach, WCHAR* wi
 {
     wide[0] = L'\0';
     int outcome = kFolderRead;
-    HRESULT hr = S_OK;
-    // Through the shell browser: the active view's folder and its file-system path.
-    IFolderView* view = nullptr;
     if (reach->shell == nullptr)
         Reach(browser, reach, &outcome);
-    if (reach->shell != nullptr) {
+    // The browser's location first: one round trip, and all it takes where its file: URL
+    // names the folder as it stands.
+    BSTR url = nullptr;
+    HRESULT hr = Patiently([&] { return browser->get_LocationURL(&url); });
+    NoteCall(hr, &outcome);
+    if (FAILED(hr))
+        url = nullptr;
+    if (outcome == kFolderRead && url != nullptr)
+        PathFromUrl(url, wide, 1);
+    // Else through the shell browser: the active view's folder and its file-system path.
+    IFolderView* view = nullptr;
+    if (outcome == kFolderRead && wide[0] == L'\0' && reach->shell != nullptr) {
         IShellView* shown = nullptr;
         if (SUCCEEDED(hr = Patiently([&] { return reach->shell->QueryActiveShellView(&shown); }))) {
             shown->QueryInterface(IID_IFolderView, reinterpret_cast<void**>(&view));
@@ -365,15 +373,10 @@ static int ResolveWideFolder(IWebBrowser2* browser, ShellReach* reach, WCHAR* wi
             item->Release();
         }
     }
-    // Else the browser's location, a file: URL.
-    if (outcome == kFolderRead && wide[0] == L'\0') {
-        BSTR url = nullptr;
-        hr = Patiently([&] { return browser->get_LocationURL(&url); });
-        NoteCall(hr, &outcome);
-        if (SUCCEEDED(hr) && url != nullptr)
-            PathFromUrl(url, wide);
-        SysFreeString(url);
-    }
+    // Else the location with its escapes read.
+    if (outcome == kFolderRead && wide[0] == L'\0' && url != nullptr)
+        PathFromUrl(url, wide, 0);
+    SysFreeString(url);
     // Else, where neither answered, the ID list, checked.
     if (outcome == kFolderRead && wide[0] == L'\0' && view != nullptr)
         NoteCall(PathFromIdList(view, wide), &outcome);

@@ -141,6 +141,17 @@ int FileUrlToPath(const char16_t* url, char16_t* path)
     return 0;
 }
 
+int FileUrlIsLiteral(const char16_t* url)
+{
+    if (!StartsWith(url, "file:"))
+        return 0;
+    for (; *url != u'\0'; ++url) {
+        if (*url == u'%' || *url == u'#')
+            return 0;
+    }
+    return 1;
+}
+
 void ClearShellEntry(ShellEntry* entry)
 {
     entry->browser = nullptr;

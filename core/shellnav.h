@@ -18,6 +18,10 @@ enum {
 // folder, an escape that is no UTF-8 or decodes to NUL, a path too long, no drive-form
 // or UNC result. A wrong path is worse than none.
 int FileUrlToPath(const char16_t* url, char16_t* path);
+// Whether a file: URL names its folder exactly as it stands: one with no "%" and no "#".
+// Those two may be escapes and a fragment, or the folder name's own letters, which
+// Explorer leaves as they are in some names; only the folder's own path can tell then.
+int FileUrlIsLiteral(const char16_t* url);
 
 // --- The table of the folder windows and tabs that the watcher follows ---------------
 

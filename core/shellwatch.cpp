@@ -219,6 +219,9 @@ static EventSink* TakeSink(const IID* events, int entry, int connection)
 
 static void OnQuit(int entry, int connection);
 
+// What a read of a tab's folder is for.
+enum { kReadNavigated, kReadFollowed, kReadFollowedQuietly };
+
 STDMETHODIMP EventSink::Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*,
                                EXCEPINFO*, UINT*)
 {
@@ -240,7 +243,12 @@ STDMETHODIMP EventSink::Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS*, VARIA
         if (f->connection == connection) {
             f->sawEvent = 1;
             f->hungTick = 0;  // it answers
-            PostMessageA(gWatchWnd, WM_WATCH_NAVIGATED, static_cast<WPARAM>(entry), connection);
+            // A reader is asked at once (that waits on nothing); a browser that could not
+            // be shared with the readers is read once this call has returned.
+            if (f->shared != 0)
+                AskReader(f->shared, entry, connection, kReadNavigated);
+            else
+                PostMessageA(gWatchWnd, WM_WATCH_NAVIGATED, static_cast<WPARAM>(entry), connection);
         }
     } else if (id == DISPID_ONQUIT) {
         OnQuit(entry, connection);
@@ -454,8 +462,6 @@ static int WindowCallOk(HRESULT hr, int entry, void* identity)
     }
 }
 
-// What a read of a tab's folder is for.
-enum { kReadNavigated, kReadFollowed, kReadFollowedQuietly };
 static void ReadFolder(int entry, int why);
 
 // A browser the pass found that is not followed yet: followed, and its first folder
@@ -578,7 +584,8 @@ static void ReadFolder(int entry, int why)
     OnFolderRead(entry, connection, why, outcome, tab, path);
 }
 
-// The NavigateComplete2 of a followed tab, once the shell's call has returned.
+// The NavigateComplete2 of a followed tab whose browser no reader shares, once the
+// shell's call has returned.
 static void OnNavigated(int entry, int connection)
 {
     if (entry < 0 || entry >= kShellEntries)

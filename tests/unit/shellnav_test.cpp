@@ -62,6 +62,18 @@ TEST(FileUrl, GivesTheFolderOrNothing)
     }
 }
 
+// Only a URL with no "%" and no "#" is taken as it stands, without asking for the folder.
+TEST(FileUrl, IsLiteralOnlyWithNeitherEscapeNorFragment)
+{
+    for (const char16_t* url : {u"file:///C:/Users/Public", u"FILE:///d:/x", u"file:///C:/日本語",
+                                u"file://server/share/dir"})
+        EXPECT_EQ(FileUrlIsLiteral(url), 1) << Utf8(url);
+    for (const char16_t* url : {u"file:///C:/My%20Documents", u"file:///C:/work/C#",
+                                u"file:///C:/50%", u"", u"::{20D04FE0-3AEA-1069-A2D8-08002B30309D}",
+                                u"http://example.com/"})
+        EXPECT_EQ(FileUrlIsLiteral(url), 0) << Utf8(url);
+}
+
 TEST(FileUrl, LongestPathFitsAndOneMoreDoesNot)
 {
     for (int length : {kWidePathSize - 1, kWidePathSize + 0}) {
