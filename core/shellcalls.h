@@ -49,17 +49,18 @@ enum {
     kFolderGone,    // the browser's object has gone
 };
 
-// The folder a browser shows; empty for a virtual folder, or one that cannot be told. `tab` gets the tab's window when
-// the browser names it. Returns kFolder*.
+// The folder a browser shows; empty for a virtual folder, or one that cannot be told.
+// `tab` gets the tab's window when the browser names it. Returns kFolder*.
 int ResolveFolder(IWebBrowser2* browser, HWND* tab, char16_t* path);
 
 // A browser shared with the readers (a cookie, 0 when it cannot be), and its end.
 DWORD ShareBrowser(IWebBrowser2* browser);
 void UnshareBrowser(DWORD cookie);
 // Asks a reader thread for a shared browser's folder, for the watcher's entry `entry` of
-// connection `connection` and the purpose `why`, and returns at once. The answer comes as the `readMessage`
-// of StartShellCalls, wParam naming the reader, for TakeReaderAnswer. A window that hangs
-// holds only its own reader. 0 when no reader is free (each waits on a hung window).
+// connection `connection` and the purpose `why`, and returns at once. The answer comes
+// as the `readMessage` of StartShellCalls, wParam naming the reader, for
+// TakeReaderAnswer. A window that hangs holds only its own reader. 0 when no reader is
+// free (each waits on a hung window).
 int AskReader(DWORD shared, int entry, int connection, int why);
 // A reader's answer, and the reader free again: kFolder*, with the entry, connection and
 // purpose it was asked for (-1, 0 and 0 for a message that is no reader's answer).

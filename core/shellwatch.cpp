@@ -127,6 +127,7 @@ struct Followed {
     DWORD hungTick;      // when a call to it was cancelled; 0 when it answers
     DWORD reportedTick;  // when its folder was last reported
     PathSlot reported;   // that folder; empty when none was reported
+    int readWanted;      // a read that no reader was free for: 1 + what for; 0 none
 };
 static Followed gFollowed[kShellEntries];
 
@@ -222,6 +223,30 @@ static void OnQuit(int entry, int connection);
 // What a read of a tab's folder is for.
 enum { kReadNavigated, kReadFollowed, kReadFollowedQuietly };
 
+// Asks a reader for a shared entry's folder. With every reader busy, the read waits for
+// the next one that answers (AskWaitingReads); a navigation's read outranks a first one.
+static void AskFor(int entry, int why)
+{
+    Followed* f = &gFollowed[entry];
+    if (AskReader(f->shared, entry, f->connection, why))
+        f->readWanted = 0;
+    else if ((f->readWanted == 0 || why == kReadNavigated))
+        f->readWanted = 1 + why;
+}
+
+// The reads that waited for a reader, while readers are free.
+static void AskWaitingReads(void)
+{
+    for (int i = 0; i < kShellEntries; ++i) {
+        Followed* f = &gFollowed[i];
+        if (f->readWanted != 0 && f->browser != nullptr && f->shared != 0) {
+            AskFor(i, f->readWanted - 1);
+            if (f->readWanted != 0)
+                return;  // no reader free
+        }
+    }
+}
+
 STDMETHODIMP EventSink::Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*,
                                EXCEPINFO*, UINT*)
 {
@@ -246,7 +271,7 @@ STDMETHODIMP EventSink::Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS*, VARIA
             // A reader is asked at once (that waits on nothing); a browser that could not
             // be shared with the readers is read once this call has returned.
             if (f->shared != 0)
-                AskReader(f->shared, entry, connection, kReadNavigated);
+                AskFor(entry, kReadNavigated);
             else
                 PostMessageA(gWatchWnd, WM_WATCH_NAVIGATED, static_cast<WPARAM>(entry), connection);
         }
@@ -570,7 +595,7 @@ static void ReadFolder(int entry, int why)
     Followed* f = &gFollowed[entry];
     const int connection = f->connection;
     if (f->shared != 0) {
-        AskReader(f->shared, entry, connection, why);  // none free: each waits on a hung window
+        AskFor(entry, why);
         return;
     }
     HWND tab = nullptr;
@@ -1036,6 +1061,7 @@ static LRESULT HandleWatch(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam)
         PathSlot path;
         const int outcome = TakeReaderAnswer(wParam, &entry, &connection, &why, &tab, path);
         OnFolderRead(entry, connection, why, outcome, tab, path);
+        AskWaitingReads();
         return 0;
     }
     case WM_WATCH_CONNECT:
@@ -1085,7 +1111,8 @@ static DWORD WINAPI WatcherThreadProc(LPVOID ready)
                                 nullptr, gInstance, nullptr);
     gTaskbarCreated = RegisterWindowMessageA("TaskbarCreated");
     SetEvent(static_cast<HANDLE>(ready));
-    if (gWatchWnd != nullptr && SUCCEEDED(com) && StartShellCalls(gWatchWnd, WM_WATCH_TICK, WM_WATCH_READ)) {
+    if (gWatchWnd != nullptr && SUCCEEDED(com) &&
+        StartShellCalls(gWatchWnd, WM_WATCH_TICK, WM_WATCH_READ)) {
         PostMessageA(gWatchWnd, WM_WATCH_CONNECT, 0, 0);
         MSG msg;
         while (GetMessageA(&msg, nullptr, 0, 0) > 0)

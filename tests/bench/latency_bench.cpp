@@ -293,8 +293,9 @@ void MeasureReadParts(int runs, Figure* oneCall, Figure* resolve, Figure* reader
             while (readAside && GetMessageA(&msg, nullptr, 0, 0) > 0 && msg.message != WM_APP + 1)
                 DispatchMessageA(&msg);
             int entry = 0, connection = 0, why = 0;
-            readAside = readAside && TakeReaderAnswer(msg.wParam, &entry, &connection, &why, &shown,
-                                                      path) == kFolderRead;
+            readAside = readAside && msg.message == WM_APP + 1 &&
+                        TakeReaderAnswer(msg.wParam, &entry, &connection, &why, &shown, path) ==
+                            kFolderRead;
             const double atReader = Now();
             if (run < 0)
                 continue;

@@ -32,26 +32,30 @@ TEST_F(ShellWatch, NavigationsInWindowsAndTabsAreRecordedAndClosingLeavesNoConne
     EXPECT_TRUE(FileHistoryBecomes(ini_, {"C:\\Program Files", "C:\\Windows"}));
 
     // Not recorded: a virtual folder. Recorded as it is: a folder the ANSI code page (932
-    // here) cannot spell ("ā", which the helper reads as "?").
+    // here) cannot spell ("ā", which the helper reads as "?"), and one whose file: URL
+    // reads otherwise ("%20" is no escape).
     Go(tab1, kVirtualFolder);
+    Go(tab1, L"C:\\a%20b");
+    EXPECT_TRUE(FileHistoryBecomes(ini_, {"C:\\a%20b", "C:\\Program Files", "C:\\Windows"}));
     Go(tab1, L"C:\\a\u0101");
-    EXPECT_TRUE(FileHistoryBecomes(ini_, {"C:\\a?", "C:\\Program Files", "C:\\Windows"}));
+    EXPECT_TRUE(
+        FileHistoryBecomes(ini_, {"C:\\a?", "C:\\a%20b", "C:\\Program Files", "C:\\Windows"}));
 
     // A second tab, its own entry of the list, opens active: its folder counts.
     HWND tab2 = NewTab(root, L"C:\\Users");
     ASSERT_NE(tab2, nullptr);
-    EXPECT_TRUE(
-        FileHistoryBecomes(ini_, {"C:\\Users", "C:\\a?", "C:\\Program Files", "C:\\Windows"}));
+    EXPECT_TRUE(FileHistoryBecomes(
+        ini_, {"C:\\Users", "C:\\a?", "C:\\a%20b", "C:\\Program Files", "C:\\Windows"}));
     // A tab in the background is not what the user looks at.
     Go(tab1, L"C:\\background");
     Go(tab2, L"C:\\tab2");
-    EXPECT_TRUE(FileHistoryBecomes(ini_, {"C:\\tab2", "C:\\Users", "C:\\a?", "C:\\Program Files",
-                                          "C:\\Windows"}));
+    EXPECT_TRUE(FileHistoryBecomes(ini_, {"C:\\tab2", "C:\\Users", "C:\\a?", "C:\\a%20b",
+                                          "C:\\Program Files", "C:\\Windows"}));
     HWND selected = nullptr;
     ASSERT_TRUE(ShellCommand(kShellSelectTab, tab1, nullptr, &selected));
     Go(tab1, L"C:\\tab1");
     EXPECT_TRUE(FileHistoryBecomes(ini_, {"C:\\tab1", "C:\\tab2", "C:\\Users", "C:\\a?",
-                                          "C:\\Program Files", "C:\\Windows"}));
+                                          "C:\\a%20b", "C:\\Program Files", "C:\\Windows"}));
 
     // Closing a tab, then the window: each connection ends while the shell still takes
     // calls for the tab (it lets go of the tab's sinks after OnQuit, then revokes it).
