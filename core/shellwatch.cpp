@@ -11,13 +11,13 @@
 // the watcher a question and waits at most kAnswerWaitMs for the answer.
 //
 // Explorer may be busy, hung or gone at any call. So: an event handler only notes what
-// happened and posts; the list is read as a snapshot; a failure of one window drops or
-// passes over that window alone; a refused call is tried again for two seconds; a call
-// unanswered for kHungCallMs is cancelled; a navigation's folder is read on a reader
-// thread, which answers with a message; and what may wait on the network (parsing a
-// path, asking a share for a folder's attributes) runs on a worker thread. What each
-// outcome leads to is decided in shellpass.cpp; the calls themselves are bounded in
-// shellcalls.cpp.
+// happened, and posts or asks a reader (neither waits); the list is read as a snapshot;
+// a failure of one window drops or passes over that window alone; a refused call is
+// tried again for two seconds; a call unanswered for kHungCallMs is cancelled; a tab's
+// folder is read on a reader thread, which answers with a message; and what may wait on
+// the network (parsing a path, asking a share for a folder's attributes) runs on a
+// worker thread. What each outcome leads to is decided in shellpass.cpp; the calls
+// themselves are bounded in shellcalls.cpp.
 //
 // While nothing happens the thread sleeps in GetMessage: no timer runs. A timer runs only
 // shortly after a list event (to look again for a window that registers late) and, while
@@ -230,7 +230,7 @@ static void AskFor(int entry, int why)
     Followed* f = &gFollowed[entry];
     if (AskReader(f->shared, entry, f->connection, why))
         f->readWanted = 0;
-    else if ((f->readWanted == 0 || why == kReadNavigated))
+    else if (f->readWanted == 0 || why == kReadNavigated)
         f->readWanted = 1 + why;
 }
 
