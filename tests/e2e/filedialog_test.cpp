@@ -5,12 +5,47 @@
 #include "tests/support/u16.h"
 
 #include <set>
+#include <vector>
 
 using namespace tk;
 
 namespace {
 
 const char kTyped[] = "typed name.txt";
+
+// Lists `folder` and returns the folders in it.
+std::vector<std::wstring> ListFolder(const std::wstring& folder)
+{
+    std::vector<std::wstring> folders;
+    WIN32_FIND_DATAW found;
+    HANDLE find = FindFirstFileW((folder + L"\\*").c_str(), &found);
+    if (find == INVALID_HANDLE_VALUE)
+        return folders;
+    do {
+        const std::wstring name = found.cFileName;
+        if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && name != L"." && name != L"..")
+            folders.push_back(folder + L"\\" + name);
+    } while (FindNextFileW(find, &found));
+    FindClose(find);
+    return folders;
+}
+
+// Lists `folder`, each folder above it and each folder in it.
+//
+// Wine's Browse-for-folder dialog finds the folder it is told to select by comparing ID
+// lists byte for byte, and Wine's ID list of a folder holds its last access time (to 2 s).
+// The dialog lists folders as it fills its tree. On a Linux disk mounted "relatime" (the
+// default), the first listing after a change moves that time: the tree keeps the old time,
+// a later selection parses the new one, and the folder is not found. Listed once before
+// the dialog is up, no folder on the way has a time left to move.
+void StampAccessTimes(const std::wstring& folder)
+{
+    for (size_t at = folder.find(L'\\', 3); at != std::wstring::npos;
+         at = folder.find(L'\\', at + 1))
+        ListFolder(folder.substr(0, at));
+    for (const std::wstring& inside : ListFolder(folder))
+        ListFolder(inside);
+}
 
 class FileDialogs : public TrailkeepTest {
 protected:
@@ -20,6 +55,8 @@ protected:
     void OpenDialog(const char* kind)
     {
         report_ = start_ + "\\report.txt";
+        for (const std::string& folder : {start_, target_})
+            StampAccessTimes(Wide(folder));
         const char* types = std::string(kind) == "item" ? " --types" : "";
         ASSERT_TRUE(Start(&dialog_, "file_dialog.exe",
                           std::string("--kind ") + kind + types + " --folder \"" + start_ +
