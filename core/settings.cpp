@@ -246,13 +246,15 @@ static int RenameKeepsAll(const wchar_t* path, const wchar_t* temp, DWORD attrib
 // Where neither can be used (the file held open without sharing its deletion) the text is
 // copied over the old one in place, as the profile API would write it, rather than kept
 // back until a save that may never come. Only that last way can leave a file cut short.
-static void ReplaceSettingsFile(const wchar_t* path, const wchar_t* temp, DWORD attributes)
+// Returns 1 when `temp` has become the file, 0 when it is still there to be deleted.
+static int ReplaceSettingsFile(const wchar_t* path, const wchar_t* temp, DWORD attributes)
 {
     wchar_t backup[MAX_PATH];
     wsprintfW(backup, L"%s.old", path);
     DeleteFileW(backup);  // left by a save killed after its replacement
+    const int renameKeepsAll = RenameKeepsAll(path, temp, attributes);
     const int replaced =
-        (!RenameKeepsAll(path, temp, attributes) &&
+        (!renameKeepsAll &&
          ReplaceFileW(path, temp, backup,
                       REPLACEFILE_WRITE_THROUGH | REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr,
                       nullptr)) ||
@@ -261,15 +263,18 @@ static void ReplaceSettingsFile(const wchar_t* path, const wchar_t* temp, DWORD 
         const int newLength = ReadWholeFile(temp, gNewText, sizeof gNewText);
         if (newLength >= 0)
             WriteWholeFile(path, gNewText, newLength, 1);
-        return;
+        return 0;
     }
-    DeleteFileW(backup);
+    // ReplaceFile's backup, also where it failed half-way and the rename did the rest.
+    if (!renameKeepsAll)
+        DeleteFileW(backup);
     // Windows' ReplaceFile has given the new file the old one's attributes; Wine's, and
     // the rename, leave the copy's own.
     const DWORD kept = attributes != INVALID_FILE_ATTRIBUTES ? attributes & kKeptAttributes : 0;
-    const DWORD now = GetFileAttributesW(path);
-    if (kept != 0 && now != INVALID_FILE_ATTRIBUTES && (now & kept) != kept)
+    const DWORD now = kept != 0 ? GetFileAttributesW(path) : INVALID_FILE_ATTRIBUTES;
+    if (now != INVALID_FILE_ATTRIBUTES && (now & kept) != kept)
         SetFileAttributesW(path, now | kept);
+    return 1;
 }
 
 // The edits as an ANSI file spells them, each byte widened to one UTF-16 unit of the same
@@ -380,9 +385,8 @@ static void SaveEdits(const wchar_t* path, const WideIniEdit* edits, int count)
     else
         ready = EditCopyWithProfileApi(path, temp, edits, count,
                                        length >= 0 ? FileForm(gFileText, length) : kFormAnsi);
-    if (ready)
-        ReplaceSettingsFile(path, temp, attributes);
-    DeleteFileW(temp);
+    if (!ready || !ReplaceSettingsFile(path, temp, attributes))
+        DeleteFileW(temp);
 }
 
 // The edits that write the non-empty slots of a list from key 00 on and delete every later
