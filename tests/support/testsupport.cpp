@@ -601,14 +601,21 @@ HWND StartFileDialog(Process* process, const char* kind, const std::string& fold
     return window;
 }
 
+static BOOL CALLBACK AddVisibleMenu(HWND w, LPARAM menus)
+{
+    char cls[16];
+    if (IsWindowVisible(w) && GetClassNameA(w, cls, sizeof cls) && lstrcmpA(cls, "#32768") == 0)
+        reinterpret_cast<std::vector<HWND>*>(menus)->push_back(w);
+    return TRUE;
+}
+
+// Through EnumWindows, which takes its list of windows before it calls back: a walk from
+// window to window ends early at one destroyed under it (a menu closing meanwhile), and
+// would miss the menus behind it.
 std::vector<HWND> VisibleMenus()
 {
     std::vector<HWND> menus;
-    for (HWND w = GetTopWindow(nullptr); w != nullptr; w = GetWindow(w, GW_HWNDNEXT)) {
-        char cls[16];
-        if (IsWindowVisible(w) && GetClassNameA(w, cls, sizeof cls) && lstrcmpA(cls, "#32768") == 0)
-            menus.push_back(w);
-    }
+    EnumWindows(AddVisibleMenu, reinterpret_cast<LPARAM>(&menus));
     return menus;
 }
 
