@@ -252,6 +252,7 @@ TEST_F(SettingsFile, SaveKeepsAHiddenFileHidden)
     EXPECT_NE(attributes, INVALID_FILE_ATTRIBUTES);
     EXPECT_TRUE(attributes & FILE_ATTRIBUTE_HIDDEN) << std::hex << attributes;
     EXPECT_FALSE(FileExists(ini_ + ".new"));
+    EXPECT_FALSE(FileExists(ini_ + ".old")) << "the replacement's backup was left";
 }
 
 // A read-only file is the user's word that it is not to be written: the profile functions
