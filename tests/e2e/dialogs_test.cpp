@@ -102,16 +102,7 @@ protected:
     // A visible dialog of Trailkeep with this caption (null when there is none).
     HWND DialogTitled(const char* caption)
     {
-        for (HWND w = GetTopWindow(nullptr); w != nullptr; w = GetWindow(w, GW_HWNDNEXT)) {
-            char cls[16];
-            DWORD pid = 0;
-            GetWindowThreadProcessId(w, &pid);
-            if (pid == tk_.info.dwProcessId && IsWindowVisible(w) &&
-                GetClassNameA(w, cls, sizeof cls) && lstrcmpA(cls, "#32770") == 0 &&
-                WindowText(w) == caption)
-                return w;
-        }
-        return nullptr;
+        return FindDialogTitled(tk_.info.dwProcessId, caption);
     }
     // The dialog that button `id` of `dlg` opens, once it is active.
     HWND OpenFrom(HWND dlg, int id, const char* caption)

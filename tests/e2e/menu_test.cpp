@@ -136,13 +136,12 @@ TEST_F(Menus, ChosenEntryWithoutAWindowStartsExplorer)
 
     HWND started = nullptr;
     ASSERT_TRUE(WaitFor([&] {
-        for (HWND w = GetTopWindow(nullptr); w != nullptr; w = GetWindow(w, GW_HWNDNEXT)) {
+        started = FindTopWindow([](HWND w) {
             char cls[32];
             GetClassNameA(w, cls, sizeof cls);
-            if (IsWindowVisible(w) && lstrcmpA(cls, "ExplorerWClass") == 0 &&
-                WindowText(w).find("menu-visit-me") != std::string::npos)
-                started = w;
-        }
+            return IsWindowVisible(w) && lstrcmpA(cls, "ExplorerWClass") == 0 &&
+                   WindowText(w).find("menu-visit-me") != std::string::npos;
+        });
         return started != nullptr;
     }, 60000)) << "no Explorer window on " << target;
     PostMessageA(started, WM_CLOSE, 0, 0);

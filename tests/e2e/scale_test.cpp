@@ -33,20 +33,7 @@ protected:
     HWND WaitDialog(const char* caption)
     {
         HWND found = nullptr;
-        WaitFor([&] {
-            for (HWND w = GetTopWindow(nullptr); w != nullptr; w = GetWindow(w, GW_HWNDNEXT)) {
-                char cls[16] = "";
-                DWORD pid = 0;
-                GetWindowThreadProcessId(w, &pid);
-                if (pid == tk_.info.dwProcessId && IsWindowVisible(w) &&
-                    GetClassNameA(w, cls, sizeof cls) && lstrcmpA(cls, "#32770") == 0 &&
-                    WindowText(w) == caption) {
-                    found = w;
-                    return true;
-                }
-            }
-            return false;
-        });
+        WaitFor([&] { return (found = FindDialogTitled(tk_.info.dwProcessId, caption)) != nullptr; });
         return found;
     }
     // Sends a dialog a button's command, as a click on the button would, and waits for the

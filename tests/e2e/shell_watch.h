@@ -110,16 +110,13 @@ inline ::testing::AssertionResult ChooseHistoryEntry(int n)
 // A visible top-level window of Wine's own Explorer whose title holds `name`.
 inline HWND FindWineFolderWindow(const wchar_t* name)
 {
-    HWND found = nullptr;
-    for (HWND w = GetTopWindow(nullptr); w != nullptr; w = GetWindow(w, GW_HWNDNEXT)) {
+    return FindTopWindow([&](HWND w) {
         wchar_t cls[32], title[MAX_PATH] = L"";
         GetClassNameW(w, cls, 32);
         GetWindowTextW(w, title, MAX_PATH);
-        if (IsWindowVisible(w) && lstrcmpW(cls, L"ExplorerWClass") == 0 &&
-            wcsstr(title, name) != nullptr)
-            found = w;
-    }
-    return found;
+        return IsWindowVisible(w) && lstrcmpW(cls, L"ExplorerWClass") == 0 &&
+               wcsstr(title, name) != nullptr;
+    });
 }
 
 

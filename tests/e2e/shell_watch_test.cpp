@@ -337,11 +337,7 @@ bool RaiseAbove(HWND front, HWND behind)
         return false;
     SetWindowPos(front, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     return WaitFor([&] {
-        for (HWND w = GetTopWindow(nullptr); w != nullptr; w = GetWindow(w, GW_HWNDNEXT)) {
-            if (w == front || w == behind)
-                return w == front;
-        }
-        return false;
+        return FindTopWindow([&](HWND w) { return w == front || w == behind; }) == front;
     });
 }
 

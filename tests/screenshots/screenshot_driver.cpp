@@ -300,15 +300,12 @@ HWND StartFolderWindow(Process* browser)
         return nullptr;
     HWND window = nullptr;
     WaitFor([&] {
-        for (HWND w = GetTopWindow(nullptr); w != nullptr; w = GetWindow(w, GW_HWNDNEXT)) {
+        window = FindTopWindow([&](HWND w) {
             DWORD pid = 0;
             GetWindowThreadProcessId(w, &pid);
-            if (pid == browser->info.dwProcessId && IsWindowVisible(w)) {
-                window = w;
-                return true;
-            }
-        }
-        return false;
+            return pid == browser->info.dwProcessId && IsWindowVisible(w);
+        });
+        return window != nullptr;
     }, kAppearMs);
     return window;
 }

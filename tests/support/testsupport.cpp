@@ -300,16 +300,12 @@ bool StartExplorer(Explorer* explorer, const std::string& title, const std::stri
                "--title \"" + title + "\" " + args, ""))
         return false;
     WaitFor([&] {
-        HWND found = nullptr;
-        DWORD pid = 0;
         // The fixture names its class on the command line; find it by title and process.
-        for (HWND w = GetTopWindow(nullptr); w != nullptr; w = GetWindow(w, GW_HWNDNEXT)) {
+        HWND found = FindTopWindow([&](HWND w) {
+            DWORD pid = 0;
             GetWindowThreadProcessId(w, &pid);
-            if (pid == explorer->process.info.dwProcessId && WindowText(w) == title) {
-                found = w;
-                break;
-            }
-        }
+            return pid == explorer->process.info.dwProcessId && WindowText(w) == title;
+        });
         explorer->window = found;
         if (found != nullptr)
             explorer->edit = FindWindowExA(FindWindowExA(found, nullptr, nullptr, nullptr),
@@ -409,18 +405,51 @@ void Press(WORD vk)
     SendInput(2, input, sizeof(INPUT));
 }
 
-HWND FindDialog(DWORD processId, const char* text)
+static BOOL CALLBACK ListTopWindow(HWND w, LPARAM windows)
 {
-    for (HWND w = GetTopWindow(nullptr); w != nullptr; w = GetWindow(w, GW_HWNDNEXT)) {
-        char cls[16];
-        DWORD pid = 0;
-        GetWindowThreadProcessId(w, &pid);
-        if (pid == processId && IsWindowVisible(w) && GetClassNameA(w, cls, sizeof cls) &&
-            lstrcmpA(cls, "#32770") == 0 &&
-            (text == nullptr || FindWindowExA(w, nullptr, "Static", text) != nullptr))
+    reinterpret_cast<std::vector<HWND>*>(windows)->push_back(w);
+    return TRUE;
+}
+
+// Every top-level window, front-most first, through EnumWindows, which lists them before
+// it calls back.
+static std::vector<HWND> TopWindows()
+{
+    std::vector<HWND> windows;
+    EnumWindows(ListTopWindow, reinterpret_cast<LPARAM>(&windows));
+    return windows;
+}
+
+HWND FindTopWindow(const std::function<bool(HWND)>& match)
+{
+    for (HWND w : TopWindows()) {
+        if (match(w))
             return w;
     }
     return nullptr;
+}
+
+static bool IsVisibleDialogOf(HWND w, DWORD processId)
+{
+    char cls[16];
+    DWORD pid = 0;
+    GetWindowThreadProcessId(w, &pid);
+    return pid == processId && IsWindowVisible(w) && GetClassNameA(w, cls, sizeof cls) &&
+           lstrcmpA(cls, "#32770") == 0;
+}
+
+HWND FindDialog(DWORD processId, const char* text)
+{
+    return FindTopWindow([&](HWND w) {
+        return IsVisibleDialogOf(w, processId) &&
+               (text == nullptr || FindWindowExA(w, nullptr, "Static", text) != nullptr);
+    });
+}
+
+HWND FindDialogTitled(DWORD processId, const std::string& caption)
+{
+    return FindTopWindow(
+        [&](HWND w) { return IsVisibleDialogOf(w, processId) && WindowText(w) == caption; });
 }
 
 void ClickControl(HWND dialog, int id)
@@ -601,21 +630,14 @@ HWND StartFileDialog(Process* process, const char* kind, const std::string& fold
     return window;
 }
 
-static BOOL CALLBACK AddVisibleMenu(HWND w, LPARAM menus)
-{
-    char cls[16];
-    if (IsWindowVisible(w) && GetClassNameA(w, cls, sizeof cls) && lstrcmpA(cls, "#32768") == 0)
-        reinterpret_cast<std::vector<HWND>*>(menus)->push_back(w);
-    return TRUE;
-}
-
-// Through EnumWindows, which takes its list of windows before it calls back: a walk from
-// window to window ends early at one destroyed under it (a menu closing meanwhile), and
-// would miss the menus behind it.
 std::vector<HWND> VisibleMenus()
 {
     std::vector<HWND> menus;
-    EnumWindows(AddVisibleMenu, reinterpret_cast<LPARAM>(&menus));
+    for (HWND w : TopWindows()) {
+        char cls[16];
+        if (IsWindowVisible(w) && GetClassNameA(w, cls, sizeof cls) && lstrcmpA(cls, "#32768") == 0)
+            menus.push_back(w);
+    }
     return menus;
 }
 

@@ -101,9 +101,16 @@ bool MouseMove(int x, int y);
 // Presses or releases the left button where the cursor stands.
 void MouseButton(bool down);
 
+// The front-most top-level window for which `match` holds; null when there is none. The
+// windows are listed before any is looked at: a walk from window to window would end at
+// one destroyed meanwhile and miss those behind it.
+HWND FindTopWindow(const std::function<bool(HWND)>& match);
+
 // A visible dialog (class "#32770") of the process, holding a Static control that reads
 // `text` when one is given; null when there is none.
 HWND FindDialog(DWORD processId, const char* text = nullptr);
+// A visible dialog of the process whose caption reads `caption`; null when there is none.
+HWND FindDialogTitled(DWORD processId, const std::string& caption);
 
 // Clicks the centre of control `id` of a dialog of any process.
 void ClickControl(HWND dialog, int id);

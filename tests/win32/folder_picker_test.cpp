@@ -101,14 +101,13 @@ TEST(FolderPicker, ConfirmedUnicodeFolderComesBackWithItsPath)
 // A folder picker of this process owned by `owner` (null when none is up).
 HWND PickerOwnedBy(HWND owner)
 {
-    for (HWND w = GetTopWindow(nullptr); w != nullptr; w = GetWindow(w, GW_HWNDNEXT)) {
+    return FindTopWindow([&](HWND w) {
         DWORD pid = 0;
         GetWindowThreadProcessId(w, &pid);
-        if (pid == GetCurrentProcessId() && IsWindowVisible(w) && GetWindow(w, GW_OWNER) == owner &&
-            FindWindowExA(w, nullptr, WC_TREEVIEWA, nullptr) != nullptr)
-            return w;
-    }
-    return nullptr;
+        return pid == GetCurrentProcessId() && IsWindowVisible(w) &&
+               GetWindow(w, GW_OWNER) == owner &&
+               FindWindowExA(w, nullptr, WC_TREEVIEWA, nullptr) != nullptr;
+    });
 }
 
 const UINT WM_OPEN_TOUROKU = WM_APP + 7;
