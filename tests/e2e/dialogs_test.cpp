@@ -277,9 +277,7 @@ TEST_F(Dialogs, SettingsOkAppliesTheFiltersAndTheCapAndSavesEverySetting)
     GetWindowRect(launched, &menu);
     EXPECT_EQ(menu.left, 400);
     EXPECT_EQ(menu.top, 300);
-    tk::Press(VK_DOWN);
-    tk::Press(VK_RIGHT);
-    ASSERT_NE(WaitForMenus(2), nullptr);
+    ASSERT_NE(OpenHistoryWithKeys(), nullptr);
     tk::Press(VK_RETURN);  // C:\one, which the stand-in shows: it comes forward
     EXPECT_TRUE(WaitFor([&] { return GetForegroundWindow() == one.window; }));
 
@@ -428,10 +426,7 @@ TEST_F(Dialogs, RegisteredFoldersAreEditedInTheirDialogAndSavedWithTheSettings)
     SetCursorPos(400, 300);
     ASSERT_EQ(RunTrailmenu(), 1);
     ASSERT_NE(WaitForMenus(1), nullptr);
-    tk::Press(VK_DOWN);
-    tk::Press(VK_DOWN);
-    tk::Press(VK_RIGHT);  // 登録フォルダ
-    ASSERT_NE(WaitForMenus(2), nullptr);
+    ASSERT_NE(OpenSubMenuWithKeys(1), nullptr);  // 登録フォルダ
     tk::Press(VK_RETURN);
     EXPECT_TRUE(WaitFor([&] { return GetForegroundWindow() == shown.window; }));
 

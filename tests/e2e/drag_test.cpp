@@ -224,7 +224,7 @@ protected:
             return nullptr;
         const POINT header = ItemCentre(folder, 0, kFolderMenuItems);
         Click(header.x, header.y);
-        return WaitForMenus(2);
+        return WaitForSubMenu(folder);
     }
     // Presses on an item of the folder menu and slides along it with the button held, each
     // step beyond the drag thresholds.
@@ -549,7 +549,7 @@ TEST_F(Drags, PressOnTheFolderMenuStartsNoDragAndAClickStillOpens)
     ASSERT_TRUE(PressAndSlide(folder, 0));
     EXPECT_TRUE(IsWindowEnabled(taskbar_));
     MouseButton(false);
-    HWND history = WaitForMenus(2);
+    HWND history = WaitForSubMenu(folder);
     ASSERT_NE(history, nullptr) << "the sub-menu is not open: a drag started";
     EXPECT_TRUE(IsWindowEnabled(taskbar_));
 

@@ -84,10 +84,7 @@ protected:
     {
         ASSERT_EQ(RunTrailmenu(), 1);
         ASSERT_NE(WaitForMenus(1), nullptr);
-        for (int i = 0; i <= sub; ++i)
-            Press(VK_DOWN);
-        Press(VK_RIGHT);
-        ASSERT_NE(WaitForMenus(2), nullptr);
+        ASSERT_NE(OpenSubMenuWithKeys(sub), nullptr);
     }
     // Once a later launcher menu is up, Trailkeep has carried out the choice: no Explorer
     // was started for it, and no box is up.

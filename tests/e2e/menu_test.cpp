@@ -105,7 +105,7 @@ TEST_F(Menus, ChosenEntryShownByAWindowComesForwardAndIsRecorded)
     HWND folder = WaitForMenus(1);
     ASSERT_NE(folder, nullptr);
     ClickItem(folder, 0, 4);  // フォルダ履歴, of four items
-    HWND history = WaitForMenus(2);
+    HWND history = WaitForSubMenu(folder);
     ASSERT_NE(history, nullptr);
     ClickItem(history, 1, 2);  // C:\Users
     EXPECT_TRUE(FileHistoryBecomes(ini_, {"C:\\Users", "C:\\Windows"}));

@@ -323,10 +323,7 @@ TEST_F(ShellWatch, NavigationReportedByHookAndWatcherIsRecordedOnce)
 // the keyboard from an open folder menu; returns it.
 HWND OpenFolderListWithKeys()
 {
-    for (int i = 0; i < 4; ++i)
-        Press(VK_DOWN);
-    Press(VK_RIGHT);
-    return WaitForMenus(2);
+    return OpenSubMenuWithKeys(3);
 }
 
 // Brings `front` forward and above `behind` in the z-order. (Under Wine without a window

@@ -158,9 +158,7 @@ int FolderMenu()
         failed = Fail(name, "no menu opened on a right click on the tray icon");
     else {
         // The first item, the history sub-menu, opened as the keyboard opens it.
-        Press(VK_DOWN);
-        Press(VK_RIGHT);
-        if (!WaitMenus(2))
+        if (OpenHistoryWithKeys() == nullptr)
             failed = Fail(name, "the history sub-menu did not open");
         else if (!ShootMenus(name))
             failed = 1;
@@ -332,15 +330,14 @@ int Drag()
     if (!ClickTrayIcon(true)) {
         failed = Fail(name, "no menu opened on a right click on the tray icon");
     } else {
-        Press(VK_DOWN);
-        Press(VK_RIGHT);
-        if (!WaitMenus(2)) {
+        HWND historyMenu = OpenHistoryWithKeys();
+        if (historyMenu == nullptr) {
             failed = Fail(name, "the history sub-menu did not open");
         } else {
-            // The second entry of the history sub-menu, the topmost menu. (Its menu handle
-            // belongs to Trailkeep's process: the item is found by its place.)
+            // The second entry of the history sub-menu. (Its menu handle belongs to
+            // Trailkeep's process: the item is found by its place.)
             RECT history;
-            GetWindowRect(VisibleMenus().front(), &history);
+            GetWindowRect(historyMenu, &history);
             const int height = (history.bottom - history.top) / gHistoryEntries;
             const POINT press = {(history.left + history.right) / 2,
                                  history.top + height + height / 2};
@@ -391,10 +388,7 @@ int FileDialogMenu()
     if (RunTrailmenu() != 1 || !WaitMenus(1)) {
         failed = Fail(name, "no folder menu opened from Trailmenu");
     } else {
-        Press(VK_DOWN);
-        Press(VK_DOWN);
-        Press(VK_RIGHT);
-        if (!WaitMenus(2)) {
+        if (OpenSubMenuWithKeys(1) == nullptr) {
             failed = Fail(name, "the registered-folders sub-menu did not open");
         } else {
             std::vector<RECT> rects = MenuRects();

@@ -652,6 +652,21 @@ HWND WaitForMenus(size_t count)
     return top;
 }
 
+// Told apart by identity, not by z-order: under Wine the parent menu was seen in front of
+// its newly opened sub-menu now and then.
+HWND WaitForSubMenu(HWND parent)
+{
+    HWND sub = nullptr;
+    WaitFor([&] {
+        const std::vector<HWND> menus = VisibleMenus();
+        sub = nullptr;
+        if (menus.size() == 2 && (menus[0] == parent || menus[1] == parent))
+            sub = menus[0] == parent ? menus[1] : menus[0];
+        return sub != nullptr;
+    });
+    return sub;
+}
+
 bool CloseMenus()
 {
     for (int i = 0; i < 5 && !VisibleMenus().empty(); ++i) {
@@ -688,11 +703,20 @@ HWND ClickTrayIcon(bool rightButton)
     return WaitForMenus(1);
 }
 
+HWND OpenSubMenuWithKeys(int position)
+{
+    const std::vector<HWND> open = VisibleMenus();
+    if (open.size() != 1)
+        return nullptr;
+    for (int i = 0; i <= position; ++i)
+        Press(VK_DOWN);
+    Press(VK_RIGHT);
+    return WaitForSubMenu(open.front());
+}
+
 HWND OpenHistoryWithKeys()
 {
-    Press(VK_DOWN);
-    Press(VK_RIGHT);
-    return WaitForMenus(2);
+    return OpenSubMenuWithKeys(0);
 }
 
 int RunTrailmenu(const std::string& exe)

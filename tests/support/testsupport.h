@@ -135,6 +135,9 @@ std::vector<HWND> VisibleMenus();
 // Waits until exactly `count` menus are open; returns the topmost (null when that never
 // happens).
 HWND WaitForMenus(size_t count);
+// Waits until `parent` and one other menu are open; returns that other, the sub-menu
+// (null when that never happens).
+HWND WaitForSubMenu(HWND parent);
 // Closes every open menu with Escape; returns whether none is left.
 bool CloseMenus();
 // The items of the menu shown in a menu window ("#32768"), one text each; a greyed item's
@@ -158,6 +161,8 @@ HWND StartFileDialog(Process* process, const char* kind, const std::string& fold
 bool TrayIconCentre(POINT* centre);
 // Clicks Trailkeep's tray icon with a button; returns the menu it opens.
 HWND ClickTrayIcon(bool rightButton);
+// Opens sub-menu `position` of the one open menu with the keyboard; returns it.
+HWND OpenSubMenuWithKeys(int position);
 // Opens the history sub-menu of an open folder menu with the keyboard; returns it.
 HWND OpenHistoryWithKeys();
 
