@@ -414,9 +414,11 @@ int ResolveFolder(IWebBrowser2* browser, HWND* tab, char16_t* path)
 // --- Readers: a tab's folder read aside -----------------------------------------------
 // A navigation's folder is read by a reader thread (in the process's multithreaded
 // apartment, through the global interface table), and its answer comes back to the
-// watcher as a message: the watcher goes on taking the shell's events and other windows'
-// answers meanwhile. A window whose thread hangs keeps its reader until it answers; the
-// next read takes another. Cancelling the call from the message filter
+// watcher as a sent message: the watcher goes on taking the shell's events and other
+// windows' answers meanwhile, also while it waits on a call of its own that a hung window
+// holds up (a look at the list, whose items are marshalled through each window's thread).
+// A window whose thread hangs keeps its reader until it answers; the next read takes
+// another. Cancelling the call from the message filter
 // (PENDINGMSG_CANCELCALL, above) is documented, but Wine 8 asks the filter and goes on
 // waiting; a reader holds up nothing on both.
 struct Reader {
@@ -463,8 +465,10 @@ static DWORD WINAPI ReaderThreadProc(LPVOID param)
         if (r->kept != nullptr)
             r->outcome = ResolveFolderKept(r->kept, &r->reach, &r->tab, r->path);
         // The watcher frees the reader once it has taken the answer; with no watcher to
-        // take it (it has ended), the reader frees itself.
-        if (!PostMessageA(gCallWindow, gReadMessage, static_cast<WPARAM>(r - gReaders), 0))
+        // take it (it has ended), the reader frees itself. Sent, not posted: COM's wait
+        // in the watcher's own calls takes sent messages in (Windows and Wine alike) and
+        // leaves posted ones queued until that call returns. The send does not wait.
+        if (!SendNotifyMessageA(gCallWindow, gReadMessage, static_cast<WPARAM>(r - gReaders), 0))
             InterlockedExchange(&r->busy, 0);
     }
 }
@@ -503,6 +507,12 @@ int AskReader(DWORD shared, int entry, int connection, int why)
     r.why = why;
     SetEvent(r.ask);
     return 1;
+}
+
+int PeekReaderOutcome(WPARAM reader)
+{
+    return reader < kReaders && gReaders[reader].busy != 0 ? gReaders[reader].outcome
+                                                           : kFolderUnread;
 }
 
 int TakeReaderAnswer(WPARAM reader, int* entry, int* connection, int* why, HWND* tab,

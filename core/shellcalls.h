@@ -12,7 +12,9 @@
 // browsers with the readers. While ArmCallTick(1) holds, `tickMessage` is posted to
 // `window` every tenth of a second, so that the filter is asked about a call that waits
 // (COM's wait does not wake for WM_TIMER); the readers' answers come to it as
-// `readMessage`. 0 on failure.
+// `readMessage`, sent without waiting (SendNotifyMessage): they come in even while the
+// watcher waits on a call of its own, as COM's wait lets sent messages in and keeps posted
+// ones back. 0 on failure.
 int StartShellCalls(HWND window, UINT tickMessage, UINT readMessage);
 void EndShellCalls(void);
 void ArmCallTick(int on);
@@ -62,6 +64,9 @@ void UnshareBrowser(DWORD cookie);
 // TakeReaderAnswer. A window that hangs holds only its own reader. 0 when no reader is
 // free (each waits on a hung window).
 int AskReader(DWORD shared, int entry, int connection, int why);
+// The outcome of a reader's answer not yet taken (kFolderUnread for a message that is no
+// reader's answer); the reader stays busy.
+int PeekReaderOutcome(WPARAM reader);
 // A reader's answer, and the reader free again: kFolder*, with the entry, connection and
 // purpose it was asked for (-1, 0 and 0 for a message that is no reader's answer).
 int TakeReaderAnswer(WPARAM reader, int* entry, int* connection, int* why, HWND* tab,

@@ -1056,6 +1056,13 @@ static LRESULT HandleWatch(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam)
         OnNavigated(static_cast<int>(wParam), static_cast<int>(lParam));
         return 0;
     case WM_WATCH_READ: {
+        // An answer that comes in while another handler waits on a call of its own: a
+        // folder read is stored and reported at once (no call); a window gone is let go
+        // of once that handler has returned, as letting go calls out.
+        if (gInHandler > 1 && PeekReaderOutcome(wParam) == kFolderGone) {
+            PostMessageA(wnd, WM_WATCH_READ, wParam, 0);
+            return 0;
+        }
         int entry = -1, connection = 0, why = 0;
         HWND tab = nullptr;
         PathSlot path;

@@ -20,6 +20,8 @@
 //   tk_bench.exe --idle SECONDS
 // or, for the menu figures alone,
 //   tk_bench.exe --menus MENU_RUNS
+// or, for the hung-neighbour figure alone, each run's time on a line,
+//   tk_bench.exe --hung RUNS
 #include <windows.h>
 
 #include <algorithm>
@@ -198,7 +200,8 @@ void MeasureCapture(int runs, Figure* logZero, Figure* saved)
 
 // Trailkeep started on a full history with the stand-in shell's list, and one modern
 // folder window in the foreground that its watcher follows. Returns the window's tab.
-HWND StartWatched(const std::string& dir, Process* trailkeep, HWND* main)
+HWND StartWatched(const std::string& dir, Process* trailkeep, HWND* main,
+                  ULONG_PTR open = kShellOpenWindow)
 {
     const std::string ini = dir + "\\Trailkeep.ini";
     WriteFileBytes(ini, SettingsText(0));
@@ -207,7 +210,7 @@ HWND StartWatched(const std::string& dir, Process* trailkeep, HWND* main)
     *main = StartTrailkeep(trailkeep, dir);
     HWND tab = nullptr;
     if (*main == nullptr || !WaitShellLog("Advise list", kStepDeadlineMs) ||
-        !ShellCommand(kShellOpenWindow, nullptr, L"C:\\bench\\opened", &tab) ||
+        !ShellCommand(open, nullptr, L"C:\\bench\\opened", &tab) ||
         !WaitShellLog((std::string("Advise ") + ShellLogTab(tab).text).c_str(), kStepDeadlineMs))
         return nullptr;
     HWND root = GetAncestor(tab, GA_ROOT);
@@ -326,7 +329,9 @@ void MeasureHungNeighbour(int runs, Figure* logZero)
     const std::string ini = dir + "\\Trailkeep.ini";
     Process trailkeep;
     HWND main = nullptr;
-    HWND tab = StartWatched(dir, &trailkeep, &main);
+    // Each window on a thread of its own, as Explorer's are: the stand-in's list shares
+    // its thread with the windows opened there, and waits while it hands out a hung one.
+    HWND tab = StartWatched(dir, &trailkeep, &main, kShellOpenWindowOwnThread);
     HWND slow = nullptr;
     if (tab == nullptr ||
         !ShellCommand(kShellOpenWindowOwnThread, nullptr, L"C:\\bench\\share", &slow) ||
@@ -656,6 +661,13 @@ int main(int argc, char** argv)
 {
     if (argc > 2 && std::string(argv[1]) == "--idle")
         return StayIdle(std::atoi(argv[2]));
+    if (argc > 2 && std::string(argv[1]) == "--hung") {
+        Figure hung{"hung"};
+        MeasureHungNeighbour(std::atoi(argv[2]), &hung);
+        for (double ms : hung.ms)
+            std::printf("%.2f\n", ms);
+        return 0;
+    }
     if (argc > 2 && std::string(argv[1]) == "--no-list")
         return CountNoListTries(std::atoi(argv[2]));
     // `--menus RUNS`: the menu figures alone.
