@@ -257,6 +257,19 @@ void MeasureShellCapture(int runs, Figure* logZero)
 // against a window of the stand-in shell: one round trip (the browser's window handle),
 // one read of the tab's folder, and the same read through a reader thread. What remains
 // of "stand-in navigation -> Log_00" is the event's delivery, the main thread and the save.
+// The readers' answers come as sent messages, which no GetMessage hands back: a window
+// procedure takes them, as the watcher's does. Its last answer: the reader, or -1.
+LONG_PTR gReaderAnswered = -1;
+
+LRESULT CALLBACK ReadsProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam)
+{
+    if (msg == WM_APP + 1) {
+        gReaderAnswered = static_cast<LONG_PTR>(wParam);
+        return 0;
+    }
+    return DefWindowProcA(wnd, msg, wParam, lParam);
+}
+
 void MeasureReadParts(int runs, Figure* oneCall, Figure* resolve, Figure* reader)
 {
     IShellWindows* list = nullptr;
@@ -268,8 +281,12 @@ void MeasureReadParts(int runs, Figure* oneCall, Figure* resolve, Figure* reader
     first.vt = VT_I4;
     first.lVal = 0;
     CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-    HWND ticks = CreateWindowExA(0, "STATIC", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr,
-                                 nullptr);
+    WNDCLASSA reads{};
+    reads.lpfnWndProc = ReadsProc;
+    reads.lpszClassName = "TkBenchReads";
+    RegisterClassA(&reads);
+    HWND ticks = CreateWindowExA(0, reads.lpszClassName, "", 0, 0, 0, 0, 0, HWND_MESSAGE,
+                                 nullptr, nullptr, nullptr);
     if (!UseStandinShell(true) || StartStandinShell(false) == 0 ||
         !ShellCommand(kShellOpenWindow, nullptr, L"C:\\bench\\read", &tab) ||
         FAILED(CoCreateInstance(CLSID_ShellWindows, nullptr, CLSCTX_LOCAL_SERVER,
@@ -291,14 +308,18 @@ void MeasureReadParts(int runs, Figure* oneCall, Figure* resolve, Figure* reader
             const double atRead = Now();
             // Asked of a reader, its answer taken from the message it posts, as the
             // watcher does.
+            gReaderAnswered = -1;
             bool readAside = AskReader(shared, 0, 1, 0) != 0;
             MSG msg;
-            while (readAside && GetMessageA(&msg, nullptr, 0, 0) > 0 && msg.message != WM_APP + 1)
-                DispatchMessageA(&msg);
+            while (readAside && gReaderAnswered < 0) {
+                MsgWaitForMultipleObjects(0, nullptr, FALSE, 100, QS_ALLINPUT);
+                while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE))
+                    DispatchMessageA(&msg);
+            }
             int entry = 0, connection = 0, why = 0;
-            readAside = readAside && msg.message == WM_APP + 1 &&
-                        TakeReaderAnswer(msg.wParam, &entry, &connection, &why, &shown, path) ==
-                            kFolderRead;
+            readAside = readAside && TakeReaderAnswer(static_cast<WPARAM>(gReaderAnswered), &entry,
+                                                      &connection, &why, &shown, path) ==
+                                         kFolderRead;
             const double atReader = Now();
             if (run < 0)
                 continue;
