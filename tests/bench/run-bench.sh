@@ -60,9 +60,10 @@ awk -v n="$hook_calls" -v base="$base" -v other="$other" -v settext="$settext" '
 echo
 
 # --- Latencies with the real Trailkeep ------------------------------------------------
-echo "Latencies by QueryPerformanceCounter, each condition polled every ~1 ms, after one"
-echo "warm-up run. Capture: LogDelay 0, history full at 50 entries, the stand-in Explorer in"
-echo "the foreground (hook), or a followed window of the stand-in shell (watcher)."
+echo "Latencies by QueryPerformanceCounter, after one warm-up run. Capture: LogDelay 0, history"
+echo "full at 50 entries, the stand-in Explorer in the foreground (hook), or a followed window"
+echo "of the stand-in shell (watcher); the settings file read at each rename in its folder."
+echo "Menu conditions polled every ~1 ms."
 echo "Menu: 50 history entries and 30 registered folders; closed with Escape. The bare menu"
 echo "(one item, tracked by the benchmark as Trailkeep tracks its own) is the system's own"
 echo "time to show a menu: under Wine mostly its popup window made and mapped on X11."
