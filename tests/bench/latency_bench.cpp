@@ -158,7 +158,7 @@ std::vector<std::string> HistoryPaths(const std::string& ini)
 // that opened the file every millisecond loaded the wine server, which every measured step
 // goes through, and took processor time from the threads it timed, on two cores.
 // A save written in place (the rename refused) is still seen by the look every
-// kChangeWaitMs, and shows as a sample of that length.
+// kChangeWaitMs, and shows as a sample of up to that length.
 HANDLE WatchFolder(const std::string& dir)
 {
     return FindFirstChangeNotificationA(dir.c_str(), FALSE, FILE_NOTIFY_CHANGE_FILE_NAME);
