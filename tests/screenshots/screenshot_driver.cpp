@@ -122,12 +122,6 @@ std::vector<RECT> MenuRects()
     return rects;
 }
 
-// Waits until `count` menus are open.
-bool WaitMenus(size_t count)
-{
-    return WaitFor([&] { return VisibleMenus().size() == count; }, kAppearMs);
-}
-
 // Waits until windows have stopped changing on screen: two reads in a row agree.
 // Menus and dialogs paint after they show; a picture taken too early is half drawn.
 void WaitSettled(const std::vector<RECT>& rects)
@@ -385,7 +379,7 @@ int FileDialogMenu()
     GetWindowRect(dialog, &window);
     SetCursorPos(window.left + 140, window.top + 110);
     int failed = 0;
-    if (RunTrailmenu() != 1 || !WaitMenus(1)) {
+    if (RunTrailmenu() != 1 || WaitForMenus(1) == nullptr) {
         failed = Fail(name, "no folder menu opened from Trailmenu");
     } else {
         if (OpenSubMenuWithKeys(1) == nullptr) {
